@@ -1,0 +1,25 @@
+# GoogleTest from Debian's source package, built in both builds (under Wine for win32).
+if(SFX_TESTS AND NOT SFX_FUZZ)
+  set(gtest_disable_pthreads ${SFX_WIN32} CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  enable_testing()
+endif()
+
+# sfx_add_gtest(NAME src... LIBS lib...): one test binary, one ctest entry. Under the win32 build
+# ctest runs it through the cross-compiling emulator (Wine). LABELS tags it for partial runs.
+function(sfx_add_gtest name)
+  if(NOT SFX_TESTS OR SFX_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(timeout 300)
+  if(T_TIMEOUT)
+    set(timeout ${T_TIMEOUT})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} LABELS "${T_LABELS}")
+endfunction()
