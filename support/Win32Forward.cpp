@@ -1,0 +1,16 @@
+#include "support/Win32Forward.h"
+
+int ForwardMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
+    return MessageBoxA(owner, text, caption, style);
+}
+
+HANDLE ForwardCreateFile(const char* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                         DWORD disposition, DWORD flags, HANDLE templateFile) {
+    return CreateFileA(path, access, share, security, disposition, flags, templateFile);
+}
+
+HICON ForwardLoadIcon(HINSTANCE instance, const char* name) { return LoadIconA(instance, name); }
+
+BOOL ForwardSetWindowText(HWND window, const char* text) { return SetWindowTextA(window, text); }
+
+UINT ForwardRegisterWindowMessage(const char* name) { return RegisterWindowMessageA(name); }
