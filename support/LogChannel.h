@@ -5,9 +5,9 @@
 
 enum LogChannelNumber : int {
     kLogAll = 0,
-    kLogDialog = 67,     // "Erreur ProcessDialog %d"
-    kLogPayload = 69,    // decompression, checkword and damaged-entry reports
-    kLogProcess = 101,   // "Erreur CreateProcess %d"
+    kLogDialog = 67,   // "Erreur ProcessDialog %d"
+    kLogPayload = 69,  // decompression, checkword and damaged-entry reports
+    kLogProcess = 101, // "Erreur CreateProcess %d"
 };
 
 class LogChannel {

@@ -9,8 +9,14 @@ HANDLE ForwardCreateFile(const char* path, DWORD access, DWORD share, SECURITY_A
     return CreateFileA(path, access, share, security, disposition, flags, templateFile);
 }
 
-HICON ForwardLoadIcon(HINSTANCE instance, const char* name) { return LoadIconA(instance, name); }
+HICON ForwardLoadIcon(HINSTANCE instance, const char* name) {
+    return LoadIconA(instance, name);
+}
 
-BOOL ForwardSetWindowText(HWND window, const char* text) { return SetWindowTextA(window, text); }
+BOOL ForwardSetWindowText(HWND window, const char* text) {
+    return SetWindowTextA(window, text);
+}
 
-UINT ForwardRegisterWindowMessage(const char* name) { return RegisterWindowMessageA(name); }
+UINT ForwardRegisterWindowMessage(const char* name) {
+    return RegisterWindowMessageA(name);
+}

@@ -1,0 +1,9 @@
+// Entry names become files in one folder: only plain file names may be written.
+#pragma once
+
+// 1 when name is a plain file name: not empty; no "\" "/" ":" (paths, drives, streams), no
+// wildcard or other character Windows refuses in names, no control character; not ending in
+// "." or " " (Windows strips those, so ".", ".." and ".. " would all name a folder); and not a
+// reserved device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without extension,
+// in any letter case).
+int IsPlainFileName(const char* name);
