@@ -1,0 +1,100 @@
+#include "support/HFile.h"
+
+#include "support/FileTimeInfo.h"
+#include "support/Text.h"
+#include "support/Win32Forward.h"
+
+H_FILE::~H_FILE() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+}
+
+int H_FILE::Open(const char* filePath, DWORD disposition, DWORD access) {
+    TextCopy(path, filePath, sizeof path);
+    // Others may read the file while we write it, but neither write nor delete it.
+    handle = ForwardCreateFile(filePath, access, FILE_SHARE_READ, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        lastError = GetLastError();
+        return 0;
+    }
+    return 1;
+}
+
+DWORD H_FILE::Write(const void* bytes, int length) {
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    if (length == -1) length = TextLength(static_cast<const char*>(bytes));
+    if (length < 0) {
+        // Any other negative count would reach WriteFile as a huge unsigned one.
+        bytesWritten = 0;
+        lastError = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    if (!WriteFile(handle, bytes, static_cast<DWORD>(length), &bytesWritten, nullptr))
+        lastError = GetLastError();
+    return bytesWritten;
+}
+
+void H_FILE::SetWriteTimeFromInfo(const char* info, int length) {
+    uint32_t low, high;
+    if (handle == INVALID_HANDLE_VALUE) return;
+    if (!InfoWriteTime(info, length, &low, &high)) return;
+    FILETIME time = {low, high};
+    SetFileTime(handle, nullptr, nullptr, &time); // a file system without times keeps its own
+}
+
+char* PathJoin(const char* pattern, const char* name, char* output, int capacity) {
+    if (capacity < 1) return nullptr;
+    int folder = 0;
+    for (int i = 0; pattern[i] != '\0'; ++i) {
+        if (pattern[i] == '\\' || pattern[i] == ':') folder = i + 1;
+    }
+    int nameLength = TextLength(name);
+    if (folder > capacity - 1 || nameLength > capacity - 1 - folder) {
+        output[0] = '\0';
+        return nullptr;
+    }
+    for (int i = 0; i < folder; ++i)
+        output[i] = pattern[i];
+    return output + TextCopy(output + folder, name, capacity - folder) + folder;
+}
+
+namespace {
+
+// Owns a search handle so that every path out of the enumeration closes it.
+class FindSearch {
+  public:
+    FindSearch(const char* pattern, WIN32_FIND_DATAA* found)
+        : handle_(FindFirstFileA(pattern, found)) {}
+    ~FindSearch() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    FindSearch(const FindSearch&) = delete;
+    FindSearch& operator=(const FindSearch&) = delete;
+    bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAA* found) { return FindNextFileA(handle_, found) != 0; }
+
+  private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+int ForEachFileWith(const char* pattern, void* receiver, FileCallback callback, int userData,
+                    const int* stopFlag) {
+    WIN32_FIND_DATAA found;
+    FindSearch search(pattern, &found);
+    if (!search.Found()) return 0;
+    int count = 0;
+    do {
+        if (stopFlag && *stopFlag) break;
+        if (found.cFileName[0] == '.') continue;
+        ++count;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // A name cut to fit would name another file; such a name is not handed on.
+        char fullPath[kFilePathCapacity];
+        if (TextLength(found.cFileName) > kFileNameCapacity - 1) continue;
+        if (!PathJoin(pattern, found.cFileName, fullPath, sizeof fullPath)) continue;
+        if (!callback(receiver, fullPath, userData)) break;
+    } while (search.Next(&found));
+    return count;
+}
