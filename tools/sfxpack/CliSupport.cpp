@@ -1,0 +1,210 @@
+// Helpers shared by sfxpack's commands: argument splitting, messages and whole-file I/O.
+#include "tools/sfxpack/Commands.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+bool Arguments::Has(const std::string& name) const {
+    return Value(name) != nullptr;
+}
+
+const std::string* Arguments::Value(const std::string& name) const {
+    const std::string* found = nullptr;
+    for (const auto& option : options) {
+        if (option.first == name) found = &option.second;
+    }
+    return found;
+}
+
+namespace {
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names) {
+        if (n == name) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ParseArguments(int argc, char** argv, const std::vector<std::string>& valueOptions,
+                    const std::vector<std::string>& flagOptions, Arguments* out,
+                    std::string* error) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            out->positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        size_t equals = arg.find('=');
+        bool inlineValue = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
+        if (inlineValue) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        if (Contains(flagOptions, name) && !inlineValue) {
+            out->options.emplace_back(name, "");
+        } else if (Contains(valueOptions, name)) {
+            if (!inlineValue) {
+                if (i + 1 >= argc) {
+                    *error = "option " + name + " needs a value";
+                    return false;
+                }
+                value = argv[++i];
+            }
+            out->options.emplace_back(name, value);
+        } else {
+            *error = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value) {
+    if (text.empty() || text.size() > 10) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (v > limit) return false;
+    *value = static_cast<uint32_t>(v);
+    return true;
+}
+
+int UsageError(const char* command, const std::string& reason) {
+    fprintf(stderr, "sfxpack %s: %s (try 'sfxpack %s --help')\n", command, reason.c_str(), command);
+    return kExitUsage;
+}
+
+void PrintError(const char* command, const std::string& message) {
+    fprintf(stderr, "sfxpack %s: %s\n", command, message.c_str());
+}
+
+std::string EscapeBytes(const unsigned char* bytes, size_t length) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char b = bytes[i];
+        // The backslash is escaped too, so that every \x in the output is an escape.
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            out += static_cast<char>(b);
+        } else {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+    }
+    return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        *error = "cannot open " + path + ": " + strerror(errno);
+        return false;
+    }
+    bytes->clear();
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes->insert(bytes->end(), chunk, chunk + got);
+    bool failed = ferror(f) != 0;
+    fclose(f);
+    if (failed) *error = "cannot read " + path;
+    return !failed;
+}
+
+namespace {
+
+std::string TemporaryNameFor(const std::string& path) {
+#ifdef _WIN32
+    int pid = _getpid();
+#else
+    int pid = static_cast<int>(getpid());
+#endif
+    return path + ".sfxpack-" + std::to_string(pid) + ".tmp";
+}
+
+bool SetLastWriteTime(const std::string& path, const FileTime& time) {
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME ft;
+    ft.dwLowDateTime = time.low;
+    ft.dwHighDateTime = time.high;
+    BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+    return ok != 0;
+#else
+    // FILETIME counts 100 ns from 1601-01-01; Unix time counts from 1970-01-01.
+    const int64_t kUnixEpoch = 116444736000000000LL;
+    const int64_t kPerSecond = 10000000;
+    int64_t ticks = static_cast<int64_t>((uint64_t(time.high) << 32 | time.low) - kUnixEpoch);
+    int64_t seconds = ticks / kPerSecond;
+    int64_t rest = ticks % kPerSecond;
+    if (rest < 0) {
+        rest += kPerSecond;
+        --seconds;
+    }
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(rest * 100);
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+#endif
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
+                         const FileTime* time, std::string* error) {
+    std::string temporary = TemporaryNameFor(path);
+    FILE* f = fopen(temporary.c_str(), "wb");
+    if (!f) {
+        *error = "cannot create " + temporary + ": " + strerror(errno);
+        return false;
+    }
+    bool ok = length == 0 || fwrite(bytes, 1, length, f) == length;
+    ok = fclose(f) == 0 && ok;
+    if (ok && time && !SetLastWriteTime(temporary, *time)) {
+        *error = "cannot set the time of " + path;
+        ok = false;
+    } else if (!ok) {
+        *error = "cannot write " + path;
+    }
+    std::error_code ec;
+    if (ok) {
+        std::filesystem::rename(temporary, path, ec);
+        if (ec) {
+            *error = "cannot rename " + temporary + " to " + path + ": " + ec.message();
+            ok = false;
+        }
+    }
+    if (!ok) std::filesystem::remove(temporary, ec);
+    return ok;
+}

@@ -1,0 +1,54 @@
+// sfxpack decompress: one raw stream decoded, as the installer decodes an entry's data.
+#include "archive/CtMem.h"
+#include "archive/Decompressor.h"
+#include "tools/sfxpack/ArchiveInput.h"
+#include "tools/sfxpack/Commands.h"
+
+namespace {
+
+// A 32-bit installer holds two working blocks and the result of this size at once.
+const uint32_t kMaxDecodedSize = 0x40000000;
+
+} // namespace
+
+int CmdDecompress(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"--size"}, {}, &args, &error))
+        return UsageError(argv[0], error);
+    if (args.positional.size() != 2) return UsageError(argv[0], "expects IN and OUT");
+    const std::string* sizeText = args.Value("--size");
+    if (!sizeText) return UsageError(argv[0], "missing --size N");
+    uint32_t size = 0;
+    if (!ParseCount(*sizeText, kMaxDecodedSize, &size))
+        return UsageError(argv[0],
+                          "--size takes a count from 0 to " + std::to_string(kMaxDecodedSize));
+    std::vector<uint8_t> stream;
+    if (!ReadWholeFile(args.positional[0], &stream, &error)) {
+        PrintError(argv[0], error);
+        return kExitFault;
+    }
+    if (stream.size() > INT32_MAX) {
+        PrintError(argv[0], args.positional[0] + ": stream too large");
+        return kExitFault;
+    }
+    // Room as the installer gives it: decoded size + 10.
+    int decoded = static_cast<int>(size);
+    CtMem block(decoded + 10);
+    if (!block.data) {
+        PrintError(argv[0], "no memory for " + std::to_string(size) + " bytes");
+        return kExitFault;
+    }
+    LogRecorder reports(kLogPayload);
+    int written = Decompress(stream.data(), static_cast<int>(stream.size()), block.data, decoded);
+    if (!reports.texts.empty()) {
+        PrintError(argv[0], args.positional[0] + ": " + reports.Joined());
+        return kExitFault;
+    }
+    if (!WriteFileAtomically(args.positional[1], block.data, static_cast<size_t>(written), nullptr,
+                             &error)) {
+        PrintError(argv[0], error);
+        return kExitFault;
+    }
+    return kExitOk;
+}

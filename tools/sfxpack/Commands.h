@@ -1,0 +1,61 @@
+// sfxpack's commands and the few helpers they share. A command is one function
+// `int CmdXxx(int argc, char** argv)` (argv[0] is the command's own name) plus one row in the
+// table of main.cpp; main answers --help for every command from that row.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFault = 1, // the input is damaged or an output could not be written
+    kExitUsage = 2, // bad command line or bad input for a writing command
+};
+
+// Reading side.
+int CmdList(int argc, char** argv);
+int CmdVerify(int argc, char** argv);
+int CmdExtract(int argc, char** argv);
+int CmdDecompress(int argc, char** argv);
+
+// A command line split into positionals and the options a command declares. An option is
+// written "--name VALUE" or "--name=VALUE" (value options) or "--name" (flags); "--" ends the
+// options. Short aliases such as "-o" are declared like any other name.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> options; // in order given
+
+    bool Has(const std::string& name) const;
+    // The last value given for name, or nullptr.
+    const std::string* Value(const std::string& name) const;
+};
+
+// Returns false with a one-line reason for an unknown option or a value option without value.
+bool ParseArguments(int argc, char** argv, const std::vector<std::string>& valueOptions,
+                    const std::vector<std::string>& flagOptions, Arguments* out,
+                    std::string* error);
+
+// A non-negative decimal count that fits in `limit`; false for anything else.
+bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value);
+
+// Prints "sfxpack COMMAND: reason" and a pointer to --help on stderr; returns kExitUsage.
+int UsageError(const char* command, const std::string& reason);
+// Prints "sfxpack COMMAND: message" on stderr.
+void PrintError(const char* command, const std::string& message);
+
+// Bytes as a readable line: printable ASCII as is, anything else as \xNN.
+std::string EscapeBytes(const unsigned char* bytes, size_t length);
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
+
+// A file's last-write time as a Windows FILETIME (100 ns units since 1601-01-01 UTC).
+struct FileTime {
+    uint32_t low = 0;
+    uint32_t high = 0;
+};
+
+// Writes bytes under a temporary name in the same folder and renames it into place, so a
+// failure never leaves a half-written file. With time, the file gets that last-write time.
+bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
+                         const FileTime* time, std::string* error);

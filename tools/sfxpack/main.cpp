@@ -1,0 +1,85 @@
+// sfxpack: makes and reads payload archives and installers.
+#include "tools/sfxpack/Commands.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis; // arguments after the command's name
+    const char* summary;  // one line
+    const char* details;  // options, one per line; may be empty
+    int (*run)(int argc, char** argv);
+};
+
+// One row per command.
+const Command kCommands[] = {
+    {"list", "FILE", "List the entries of an archive or an installer .exe",
+     "  prints index, method word, stored length, decoded size, name (tab-separated)\n"
+     "  exit 1 when a checkword mismatch or a damaged entry stopped the walk\n",
+     CmdList},
+    {"verify", "FILE", "Decode every entry of an archive or an installer .exe and check it",
+     "  exit 0 only when every entry decodes to its decoded size\n", CmdVerify},
+    {"extract", "FILE -C DIR", "Write the files that the installer would extract, with their times",
+     "  -C DIR    folder to write into (must exist)\n"
+     "  exit 1 when an entry had a checkword or decoding error\n",
+     CmdExtract},
+    {"decompress", "IN OUT --size N", "Decode one raw compressed stream",
+     "  --size N  the decoded size of the stream\n"
+     "  on a decoding error prints the error code and writes no OUT (exit 1)\n",
+     CmdDecompress},
+};
+
+const Command* FindCommand(const char* name) {
+    for (const Command& c : kCommands) {
+        if (strcmp(c.name, name) == 0) return &c;
+    }
+    return nullptr;
+}
+
+void PrintOverview(FILE* out) {
+    fprintf(out, "usage: sfxpack COMMAND [ARGS]\n\ncommands:\n");
+    for (const Command& c : kCommands)
+        fprintf(out, "  %-11s %s\n", c.name, c.summary);
+    fprintf(out, "\n'sfxpack COMMAND --help' describes one command.\n");
+}
+
+void PrintCommandHelp(const Command& c) {
+    printf("usage: sfxpack %s %s\n\n%s\n%s", c.name, c.synopsis, c.summary,
+           c.details[0] ? "\n" : "");
+    fputs(c.details, stdout);
+}
+
+// --help or -h before any "--" asks for the command's help.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--") == 0) return false;
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "sfxpack: missing command (try 'sfxpack --help')\n");
+        return kExitUsage;
+    }
+    if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
+        PrintOverview(stdout);
+        return kExitOk;
+    }
+    const Command* command = FindCommand(argv[1]);
+    if (!command) {
+        fprintf(stderr, "sfxpack: unknown command '%s' (try 'sfxpack --help')\n", argv[1]);
+        return kExitUsage;
+    }
+    if (AsksForHelp(argc - 1, argv + 1)) {
+        PrintCommandHelp(*command);
+        return kExitOk;
+    }
+    return command->run(argc - 1, argv + 1);
+}
