@@ -1,0 +1,42 @@
+// Scratch folders, file helpers and a log listener for the tests that run against the real
+// file system (under Wine in the win32 build).
+#pragma once
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "support/LogChannel.h"
+
+// A fresh folder under the temporary directory, removed with its content when the test ends.
+class ScratchFolder {
+  public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+  private:
+    std::string path_;
+};
+
+void RemoveTree(const std::string& path);
+void PutFile(const std::string& path, const std::string& bytes);
+std::string FileBytes(const std::string& path); // "<missing>" when it cannot be read
+bool Exists(const std::string& path);
+uint64_t WriteTimeOf(const std::string& path);
+// The names (not paths) of the files and folders in folder, sorted.
+std::vector<std::string> NamesIn(const std::string& folder);
+
+// Collects what is reported on one log channel while it lives.
+class LogListener : public LogChannel {
+  public:
+    explicit LogListener(int number) : LogChannel(number) {}
+    void ReceiveText(const char* text) override { texts.push_back(text ? text : ""); }
+    std::vector<std::string> texts;
+};
