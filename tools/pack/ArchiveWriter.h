@@ -1,0 +1,51 @@
+// Builds payload archives in memory, for `sfxpack pack` and for tests: a 272-byte header (the
+// first-entry offset, then zeros) and checksummed entries, names and info texts inverted when
+// bit 0 of the method word is set.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+enum ArchiveMethod : uint32_t {
+    kMethodPlain = 0,
+    kMethodInverted = 1,
+    kMethodCompressed = 2,
+    kMethodCompressedInverted = 3,
+};
+
+class ArchiveWriter {
+  public:
+    ArchiveWriter();
+
+    // Methods 2 and 3 store the smallest stream the compressor finds. False, and nothing added,
+    // for a method above 3 or an entry too large for the format's signed 32-bit sizes.
+    bool Add(const std::string& name, const std::string& info, const std::vector<uint8_t>& data,
+             uint32_t method);
+    // Data already in its stored form (a compressed stream for methods 2 and 3, already inverted
+    // for method 1) under the decoded size word given; any method word.
+    bool AddStored(const std::string& name, const std::string& info,
+                   const std::vector<uint8_t>& stored, int32_t decodedSize, uint32_t method);
+    // Bytes appended as they are: a hand-made or damaged entry.
+    void AddRaw(const std::vector<uint8_t>& bytes);
+
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+  private:
+    std::vector<uint8_t> bytes_;
+};
+
+// One entry with a correct checkword, or an empty vector when it would not fit the format.
+std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& info,
+                                 const std::vector<uint8_t>& stored, int32_t decodedSize,
+                                 uint32_t method);
+
+// The checkword of an entry from its own words: NOT(size + method + name length + info length
+// + the bytes after the header weighted 1..16 in turn), over at most length bytes.
+uint32_t EntryCheckword(const uint8_t* entry, size_t length);
+
+// Writes the right checkword into an entry that a test has changed.
+void SealEntry(std::vector<uint8_t>* entry);
+
+// The stored form of data under a method: as is, inverted, or the smallest compressed stream.
+std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method);

@@ -1,0 +1,91 @@
+// The parsed headers of a 32-bit PE image, shared by the resource reader and the writer.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+enum : uint32_t {
+    kPeDirResource = 2,
+    kPeDirSecurity = 4,
+    kPeDirBaseReloc = 5,
+    kPeDirDebug = 6,
+    kPeSectionHeaderSize = 40,
+    // Offsets inside the optional header.
+    kOptSizeOfInitializedData = 8,
+    kOptSectionAlignment = 32,
+    kOptFileAlignment = 36,
+    kOptSizeOfImage = 56,
+    kOptSizeOfHeaders = 60,
+    kOptCheckSum = 64,
+    kOptDirectoryCount = 92,
+    kOptDirectories = 96,
+};
+
+struct PeSection {
+    uint8_t name[8];
+    uint32_t virtualSize;
+    uint32_t virtualAddress;
+    uint32_t rawSize;
+    uint32_t rawPointer;
+    uint32_t characteristics;
+
+    // The extent the loader maps: the virtual size, or the raw size when that is 0.
+    uint32_t MappedSize() const { return virtualSize ? virtualSize : rawSize; }
+};
+
+struct PeLayout {
+    size_t optionalHeader = 0; // file offset of the optional header
+    size_t sectionTable = 0;   // file offset of the section table
+    uint32_t directoryCount = 0;
+    uint32_t sectionAlignment = 0;
+    uint32_t fileAlignment = 0;
+    uint32_t sizeOfHeaders = 0;
+    std::vector<PeSection> sections;
+    std::vector<uint32_t> directories; // rva, size, rva, size, ...
+
+    uint32_t DirRva(uint32_t index) const {
+        return index < directoryCount ? directories[2 * index] : 0;
+    }
+    uint32_t DirSize(uint32_t index) const {
+        return index < directoryCount ? directories[2 * index + 1] : 0;
+    }
+    // The section whose mapped range holds rva, or -1.
+    int SectionOf(uint32_t rva) const;
+    // File offset of count bytes at rva, all within one section's raw data and the file.
+    bool RvaToOffset(uint32_t rva, uint32_t count, size_t fileLength, size_t* offset) const;
+};
+
+// Parses the headers of a 32-bit x86 PE image; false with a one-line reason.
+bool ParsePe(const std::vector<uint8_t>& file, PeLayout* pe, std::string* error);
+
+// One resource of the three-level tree (type, name, language). Names are UTF-16 code units;
+// an entry without a name text is named by its id.
+struct ResourceKey {
+    bool named = false;
+    uint32_t id = 0;
+    std::u16string text;
+};
+
+struct ResourceLeaf {
+    ResourceKey type;
+    ResourceKey name;
+    uint32_t language = 0;
+    uint32_t codePage = 0;
+    std::vector<uint8_t> data;
+};
+
+// Reads every resource of the image (none when it has no resource directory).
+bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
+                   std::vector<ResourceLeaf>* leaves, std::string* error);
+
+// Finds the data of the first leaf of type/name (named type, integer name) without reading the
+// whole tree.
+bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
+                      const std::u16string& type, uint32_t id, size_t* offset, size_t* length,
+                      std::string* error);
+
+// Sorts the leaves into the order the loader's binary search expects and lays out a resource
+// section for the given rva. False for two leaves with the same type, name and language.
+bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva,
+                          std::vector<uint8_t>* section, std::string* error);
