@@ -52,7 +52,7 @@ static void WriteEntry(const PayloadArchive& archive, int index, const char* nam
         ReportPayloadFault(kFaultUnsafeName, name);
         return;
     }
-    CtMem block(EntryBlockSize(size));
+    CtMem block(size + kEntrySlack);
     if (!block.data) {
         // A file of zeros would pass for the data.
         ReportPayloadFault(kFaultNoMemory, name);

@@ -4,11 +4,6 @@
 #include "support/LogChannel.h"
 #include "support/Text.h"
 
-int EntryBlockSize(int decodedSize) {
-    if (decodedSize < 0 || decodedSize > 0x7FFFFFFF - 10) return 0;
-    return decodedSize + 10;
-}
-
 int EntryNameAccepted(const PayloadArchive& archive, int index, const char* name) {
     const unsigned char* at = nullptr;
     if (archive.Locate(index, &at) != kEntryFound) return 0;

@@ -3,11 +3,9 @@
 #pragma once
 #include "archive/PayloadArchive.h"
 
-enum { kEntryNameCapacity = 64, kEntryInfoCapacity = 128 };
-
-// Size of the block for an entry's decoded data: the data and 10 spare zero bytes, so that a
-// text in it always ends. 0 (a block without memory) for a size that no block can hold.
-int EntryBlockSize(int decodedSize);
+// An entry's decoded data goes into a block of its size and kEntrySlack spare zero bytes, so
+// that a text in it always ends. ReadEntry yields only decoded sizes that leave that room.
+enum { kEntryNameCapacity = 64, kEntryInfoCapacity = 128, kEntrySlack = 10 };
 
 // 1 when entry index, read as name, may be written as a file of the extraction folder: its
 // whole name fits the name buffer (a cut name is another file's) and it is a plain file name.

@@ -38,6 +38,7 @@ static void CopyInstallValue(const unsigned char* data, int size, char* productN
 void SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName) {
     productName[0] = '\0';
     preInstallName[0] = '\0';
+    if (!archive.start) return; // no payload: its absence is reported once, by FindPayload
     char name[kEntryNameCapacity] = {};
     int size = 0;
     for (int i = 0; archive.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size); ++i) {
@@ -46,7 +47,7 @@ void SurveyArchive(const PayloadArchive& archive, char* productName, char* preIn
             EntryNameAccepted(archive, i, name))
             TextCopy(preInstallName, name, kPreInstallNameCapacity);
         if (productName[0] || !TextSearch(name, ".kvr", 0, 0)) continue;
-        CtMem block(EntryBlockSize(size));
+        CtMem block(size + kEntrySlack);
         if (!block.data) {
             // Its data cannot be read: no descriptor; a later one may still name the product.
             ReportPayloadFault(kFaultNoMemory, name);

@@ -84,3 +84,35 @@ std::vector<std::string> NamesIn(const std::string& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+static std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+TestPayload::TestPayload(const std::vector<TestEntry>& entries) {
+    for (const TestEntry& entry : entries)
+        Add(entry);
+}
+
+void TestPayload::Add(const TestEntry& entry) {
+    writer_.Add(entry.name, entry.info, Bytes(entry.data), entry.method);
+}
+
+void TestPayload::AddWithBadCheckword(const TestEntry& entry) {
+    std::vector<uint8_t> bytes =
+        EncodeEntry(entry.name, entry.info, StoreData(Bytes(entry.data), entry.method),
+                    static_cast<int32_t>(entry.data.size()), entry.method);
+    bytes[4] ^= 1;
+    writer_.AddRaw(bytes);
+}
+
+void TestPayload::AddHuge(const std::string& name, const std::string& data) {
+    writer_.AddStored(name, "", Bytes(data), 0x7FFFF000, kMethodPlain);
+}
+
+PayloadArchive TestPayload::View() const {
+    PayloadArchive archive;
+    archive.start = writer_.Bytes().data();
+    archive.length = static_cast<int32_t>(writer_.Bytes().size());
+    return archive;
+}

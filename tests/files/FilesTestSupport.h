@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/PayloadArchive.h"
 #include "support/LogChannel.h"
+#include "tools/pack/ArchiveWriter.h"
 
 // A fresh folder under the temporary directory, removed with its content when the test ends.
 class ScratchFolder {
@@ -39,4 +41,30 @@ class LogListener : public LogChannel {
     explicit LogListener(int number) : LogChannel(number) {}
     void ReceiveText(const char* text) override { texts.push_back(text ? text : ""); }
     std::vector<std::string> texts;
+};
+
+struct TestEntry {
+    TestEntry(std::string entryName, std::string entryData, uint32_t entryMethod = kMethodInverted,
+              std::string entryInfo = "")
+        : name(entryName), data(entryData), method(entryMethod), info(entryInfo) {}
+    std::string name;
+    std::string data;
+    uint32_t method;
+    std::string info;
+};
+
+// A payload made in memory, viewed as the installer views its resource.
+class TestPayload {
+  public:
+    TestPayload() = default;
+    TestPayload(const std::vector<TestEntry>& entries);
+    void Add(const TestEntry& entry);
+    // An entry whose checkword does not match its bytes.
+    void AddWithBadCheckword(const TestEntry& entry);
+    // An entry whose decoded size no block can hold (its stored bytes are data).
+    void AddHuge(const std::string& name, const std::string& data);
+    PayloadArchive View() const;
+
+  private:
+    ArchiveWriter writer_;
 };

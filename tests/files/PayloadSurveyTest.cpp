@@ -1,0 +1,156 @@
+#include "driver/PayloadSurvey.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/files/FilesTestSupport.h"
+
+namespace {
+
+struct SurveyRow {
+    const char* what;
+    std::vector<TestEntry> entries;
+    std::string product;
+    std::string preInstall;
+};
+
+void Survey(const PayloadArchive& archive, std::string* product, std::string* preInstall) {
+    char productName[kProductNameCapacity];
+    char preInstallName[kPreInstallNameCapacity];
+    std::fill(productName, productName + sizeof productName, 'x');
+    std::fill(preInstallName, preInstallName + sizeof preInstallName, 'x');
+    SurveyArchive(archive, productName, preInstallName);
+    *product = productName;
+    *preInstall = preInstallName;
+}
+
+TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
+    const std::string longValue(200, 'P');
+    const SurveyRow rows[] = {
+        {"neither kind", {{"readme.txt", "Install=No"}, {"install.exe", "MZ"}}, "", ""},
+        {"prefix in other letter case", {{"autoinst_setup.exe", "MZ"}}, "", ""},
+        {"\".exe\" anywhere, any case",
+         {{"AutoInst_setup.exe.bak", ""}, {"AutoInst_B.EXE", "", kMethodPlain}},
+         "",
+         "AutoInst_B.EXE"},
+        {"the last pre-install program wins",
+         {{"AutoInst_a.exe", ""}, {"AutoInst_b.exe", ""}},
+         "",
+         "AutoInst_b.exe"},
+        {"first descriptor with a value wins, any case",
+         {{"a.kvr", "Version=1\r\n"},
+          {"b.KVR", "x\r\ninstall=Produit\r\n"},
+          {"c.kvr", "Install=Autre"}},
+         "Produit",
+         ""},
+        {"an empty value is no descriptor",
+         {{"a.kvr", "Install=\r\nInstall=Late"}, {"b.kvr", "Install=Second"}},
+         "Second",
+         ""},
+        {"value ends at the first control character",
+         {{"p.kvr", "Install=Mon logiciel\r\nVersion=2", kMethodCompressedInverted}},
+         "Mon logiciel",
+         ""},
+        {"accented bytes are kept; the tab ends",
+         {{"p.kvr",
+           "Install=Caf\xE9"
+           " cr\xE8"
+           "me\tx",
+           kMethodPlain}},
+         "Caf\xE9"
+         " cr\xE8"
+         "me",
+         ""},
+        {"the key is found after a NUL and the data's end ends the value",
+         {{"p.kvr",
+           std::string("abc\0Install=Apr\xE8"
+                       "s",
+                       17),
+           kMethodCompressed}},
+         "Apr\xE8"
+         "s",
+         ""},
+        {"a key beyond the data is not found", {{"p.kvr", "Install"}}, "", ""},
+        {"a long value is cut to the buffer",
+         {{"p.kvr", "Install=" + longValue}},
+         std::string(kProductNameCapacity - 1, 'P'),
+         ""},
+        {"one entry can be both",
+         {{"AutoInst_x.kvr.exe", "Install=Les deux"}},
+         "Les deux",
+         "AutoInst_x.kvr.exe"},
+        {"a pre-install name the extraction would not write is not chosen",
+         {{"AutoInst_a.exe", ""},
+          {"AutoInst_..\\evil.exe", ""},
+          {"AutoInst_b.exe:s", ""},
+          {"AutoInst_" + std::string(60, 'n') + ".exe", ""}},
+         "",
+         "AutoInst_a.exe"},
+    };
+    for (const SurveyRow& row : rows) {
+        TestPayload payload(row.entries);
+        std::string product, preInstall;
+        Survey(payload.View(), &product, &preInstall);
+        EXPECT_EQ(row.product, product) << row.what;
+        EXPECT_EQ(row.preInstall, preInstall) << row.what;
+    }
+}
+
+TEST(SurveyArchive, ACheckwordErrorEndsTheWalk) {
+    TestPayload payload;
+    payload.Add({"AutoInst_a.exe", ""});
+    payload.AddWithBadCheckword({"AutoInst_b.exe", ""});
+    payload.Add({"p.kvr", "Install=Trop tard"});
+    LogListener log(kLogPayload);
+    std::string product, preInstall;
+    Survey(payload.View(), &product, &preInstall);
+    EXPECT_EQ("", product);
+    EXPECT_EQ("AutoInst_a.exe", preInstall);
+    EXPECT_EQ(std::vector<std::string>{"Checkword erreur"}, log.texts);
+}
+
+TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
+    TestPayload payload;
+    payload.AddHuge("big.kvr", "Install=Jamais");
+    payload.Add({"p.kvr", "Install=Produit"});
+    LogListener log(kLogPayload);
+    LogListener all(kLogAll);
+    std::string product, preInstall;
+    Survey(payload.View(), &product, &preInstall);
+    EXPECT_EQ("Produit", product);
+    EXPECT_EQ(std::vector<std::string>{"M\xE9"
+                                       "moire insuffisante : big.kvr"},
+              log.texts);
+    EXPECT_EQ(log.texts, all.texts);
+}
+
+TEST(SurveyPayload, ReadsTheModulesOwnResource) {
+    PayloadArchive archive;
+    char product[kProductNameCapacity] = "old";
+    char preInstall[kPreInstallNameCapacity] = "old";
+    SurveyPayload(archive, product, preInstall);
+    EXPECT_EQ(42, archive.length);
+    EXPECT_STREQ("", product);
+    EXPECT_STREQ("AutoInst_r.exe", preInstall);
+}
+
+TEST(SurveyPayload, AModuleWithoutPayloadIsReportedOnce) {
+    LogListener log(kLogPayload);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    PayloadArchive archive;
+    EXPECT_EQ(0, FindPayload(kernel, archive));
+    EXPECT_EQ(nullptr, archive.start);
+
+    char product[kProductNameCapacity] = "old";
+    char preInstall[kPreInstallNameCapacity] = "old";
+    SurveyPayload(archive, product, preInstall, kernel);
+    EXPECT_STREQ("", product);
+    EXPECT_STREQ("", preInstall);
+    EXPECT_EQ(2u, log.texts.size());
+    for (const std::string& text : log.texts)
+        EXPECT_EQ("Ressource EXE_DATA absente", text);
+}
+
+} // namespace
