@@ -29,3 +29,6 @@ class CtDynMemZone : public CtMem {
     ~CtDynMemZone() override;
     int field1, field2, field3, field4;
 };
+
+// The process's one reserve (a static object; link it by naming it).
+extern CtDynMemZone g_GlobalMemZone;

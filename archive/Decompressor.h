@@ -8,22 +8,24 @@ struct CtCompressExcept {
 };
 
 // Error codes. 21, 25 and 61 are the format's own; the others reject malformed streams that
-// would otherwise make the decoder read or write outside its buffers.
+// would otherwise make the decoder read or write outside its buffers. A valid stream never
+// meets any of them.
 enum DecompressError : int {
-    kErrNoMemory = 1,          // a working block got no memory
-    kErrShortStream = 10,      // shorter than the flags byte and its escape bytes
-    kErrFourZeros = 21,        // four zero selector bits before the last byte
-    kErrIndexPastEnd = 22,     // index bits run past the end of the bit stream
-    kErrClassWidth = 23,       // a class width above 8
-    kErrPlace = 24,            // a symbol place of 256 or more
-    kErrTooManySymbols = 25,   // more symbols than the decoded size
-    kErrShortHeader = 26,      // stage input shorter than its prefix-class header
-    kErrDistance = 61,         // reference further back than the output so far
-    kErrRefTruncated = 62,     // escape byte E as the last or last-but-one input byte
-    kErrRefOverflow = 63,      // back-reference output would outgrow its block
-    kErrRunTruncated = 71,     // escape byte R as the last input byte
-    kErrRunOverflow = 72,      // run-length output would outgrow the destination
-    kErrCopyOverflow = 73,     // stage output longer than the destination
+    kErrNoMemory = 1,        // a working block got no memory
+    kErrShortStream = 10,    // shorter than the flags byte and its escape bytes
+    kErrDecodedSize = 11,    // decoded size negative, or too large for the working blocks
+    kErrFourZeros = 21,      // four zero selector bits before the last byte
+    kErrIndexPastEnd = 22,   // index bits run past the end of the bit stream
+    kErrClassWidth = 23,     // a class width above 8
+    kErrPlace = 24,          // a symbol place of 256 or more
+    kErrTooManySymbols = 25, // more symbols than the decoded size
+    kErrShortHeader = 26,    // stage input shorter than its prefix-class header
+    kErrDistance = 61,       // reference further back than the output so far
+    kErrRefTruncated = 62,   // escape byte E as the last or last-but-one input byte
+    kErrRefOverflow = 63,    // back-reference output would outgrow its block
+    kErrRunTruncated = 71,   // escape byte R as the last input byte
+    kErrRunOverflow = 72,    // run-length output would outgrow the decoded size
+    kErrCopyOverflow = 73,   // unchanged stage input longer than the decoded size
 };
 
 enum StageFlag : uint8_t {
@@ -32,13 +34,51 @@ enum StageFlag : uint8_t {
     kStageBackRefs = 0x40,
 };
 
+// Room the working blocks keep beyond the decoded size.
+enum { kStageSlack = 256 };
+
 // Decodes source (sourceLength bytes) into destination, which holds at least decodedSize
 // bytes. Returns the number of bytes written, or 0 after an error (reported on channel 69).
+// On an error destination is left as it was.
 int Decompress(const unsigned char* source, int sourceLength, unsigned char* destination,
                int decodedSize);
 
-// The same, without the log report: returns 1 or 0 and the error code (0 on success).
+// The same, without the log report: returns 1 or 0; written gets the byte count and errorCode
+// the error (0 on success). Either pointer may be null.
 int DecompressDetailed(const unsigned char* source, int sourceLength, unsigned char* destination,
                        int decodedSize, int* written, int* errorCode);
 
 unsigned char WidthMask(int width);
+
+// The stages on their own, for tests and fuzzers. Each raises CtCompressExcept and writes at
+// most capacity bytes.
+class PrefixClassDecoder {
+  public:
+    void LoadTable(const unsigned char* input, int inputLength);
+    // 1 with the next symbol, 0 at the end of the stream.
+    int NextSymbol(unsigned char* symbol);
+    // Table-driven, handing over to NextSymbol near the end of the stream.
+    int DecodeAll(unsigned char* output, int capacity);
+    // Symbol by symbol through NextSymbol only: the reference DecodeAll must agree with.
+    int DecodeAllBySymbol(unsigned char* output, int capacity);
+
+  private:
+    void BuildLookup();
+
+    uint8_t widths_[4];
+    int bases_[4]; // first table place of each class
+    unsigned char table_[256];
+    int headerLength_;
+    const unsigned char* bits_;
+    int bitLength_; // bytes in the bit stream
+    int bytePos_;
+    int bitPos_; // 0 is the most significant bit
+    // Next 12 bits -> symbol (low 8 bits) and code length (high bits); 0 for the rare cases
+    // (four zeros, a place past the table) that NextSymbol settles.
+    uint16_t lookup_[4096];
+};
+
+int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
+                         unsigned char* output, int capacity);
+int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
+               unsigned char* output, int capacity);

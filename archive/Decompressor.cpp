@@ -1,0 +1,283 @@
+#include "archive/Decompressor.h"
+
+#include "archive/CtMem.h"
+#include "support/LogChannel.h"
+#include "support/Text.h"
+
+#include <limits.h>
+#include <string.h>
+
+namespace {
+
+const int kLookupBits = 12; // the longest code: 4 selector bits and 8 index bits
+const int kPrefixHeader = 3;
+
+[[noreturn]] void Raise(int code) {
+    throw CtCompressExcept{code};
+}
+
+uint32_t LoadBigEndian32(const unsigned char* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+} // namespace
+
+unsigned char WidthMask(int width) {
+    return static_cast<unsigned char>((1u << width) - 1);
+}
+
+void PrefixClassDecoder::LoadTable(const unsigned char* input, int inputLength) {
+    if (inputLength < kPrefixHeader) Raise(kErrShortHeader);
+    widths_[0] = input[0] >> 4;
+    widths_[1] = input[0] & 0x0F;
+    widths_[2] = input[1];
+    widths_[3] = 8;
+    if (widths_[0] > 8 || widths_[1] > 8 || widths_[2] > 8) Raise(kErrClassWidth);
+    int count = input[2] ? input[2] : 256;
+    if (count > inputLength - kPrefixHeader) Raise(kErrShortHeader);
+    memcpy(table_, input + kPrefixHeader, count);
+    memset(table_ + count, 0, sizeof table_ - count);
+    int base = 0;
+    for (int c = 0; c < 4; ++c) {
+        bases_[c] = base;
+        base += 1 << widths_[c];
+    }
+    headerLength_ = kPrefixHeader + count;
+    bits_ = input + headerLength_;
+    bitLength_ = inputLength - headerLength_;
+    bytePos_ = 0;
+    bitPos_ = 0;
+}
+
+int PrefixClassDecoder::NextSymbol(unsigned char* symbol) {
+    if (bytePos_ >= bitLength_) return 0;
+    int cls = 0;
+    for (;; ++cls) {
+        int bit = (bits_[bytePos_] >> (7 - bitPos_)) & 1;
+        if (!bit && cls == 3) {
+            // The fourth zero is fill when it lies in the last byte; it is not consumed.
+            if (bytePos_ == bitLength_ - 1) return 0;
+            Raise(kErrFourZeros);
+        }
+        if (++bitPos_ == 8) {
+            bitPos_ = 0;
+            if (++bytePos_ >= bitLength_) return 0; // a selector running off the last byte
+        }
+        if (bit) break;
+    }
+    int width = widths_[cls];
+    // The cursor is inside the stream; the index may reach into the next byte at most.
+    if (bitPos_ + width > 8 && bytePos_ + 1 >= bitLength_) Raise(kErrIndexPastEnd);
+    unsigned window = unsigned(bits_[bytePos_]) << 8;
+    if (bytePos_ + 1 < bitLength_) window |= bits_[bytePos_ + 1];
+    int index = (window >> (16 - bitPos_ - width)) & WidthMask(width);
+    bitPos_ += width;
+    bytePos_ += bitPos_ >> 3;
+    bitPos_ &= 7;
+    int place = bases_[cls] + index;
+    if (place > 255) Raise(kErrPlace);
+    *symbol = table_[place];
+    return 1;
+}
+
+int PrefixClassDecoder::DecodeAllBySymbol(unsigned char* output, int capacity) {
+    int count = 0;
+    unsigned char symbol;
+    while (NextSymbol(&symbol)) {
+        if (count >= capacity) Raise(kErrTooManySymbols);
+        output[count++] = symbol;
+    }
+    return count;
+}
+
+void PrefixClassDecoder::BuildLookup() {
+    memset(lookup_, 0, sizeof lookup_);
+    for (int cls = 0; cls < 4; ++cls) {
+        int width = widths_[cls];
+        int length = cls + 1 + width;
+        int spread = 1 << (kLookupBits - length);
+        for (int index = 0; index < (1 << width) && bases_[cls] + index < 256; ++index) {
+            uint16_t entry = uint16_t(length << 8 | table_[bases_[cls] + index]);
+            int first = ((1 << width) | index) << (kLookupBits - length);
+            for (int k = 0; k < spread; ++k)
+                lookup_[first + k] = entry;
+        }
+    }
+}
+
+int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
+    int count = 0;
+    // The table path runs while four whole bytes lie ahead: a code then ends at least two
+    // bytes before the last, so no end-of-stream rule can apply to it.
+    if (bitLength_ - bytePos_ >= 4 && capacity > 0) {
+        BuildLookup();
+        const unsigned char* cursor = bits_ + bytePos_;
+        const unsigned char* last = bits_ + bitLength_ - 4;
+        unsigned bit = bitPos_;
+        while (cursor <= last && count < capacity) {
+            uint16_t entry = lookup_[(LoadBigEndian32(cursor) << bit) >> (32 - kLookupBits)];
+            if (!entry) break; // NextSymbol raises the right error
+            output[count++] = static_cast<unsigned char>(entry);
+            bit += entry >> 8;
+            cursor += bit >> 3;
+            bit &= 7;
+        }
+        bytePos_ = int(cursor - bits_);
+        bitPos_ = int(bit);
+    }
+    unsigned char symbol;
+    while (NextSymbol(&symbol)) {
+        if (count >= capacity) Raise(kErrTooManySymbols);
+        output[count++] = symbol;
+    }
+    return count;
+}
+
+int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
+                         unsigned char* output, int capacity) {
+    int in = 0, out = 0;
+    while (in < inputLength) {
+        const void* hit = memchr(input + in, escape, inputLength - in);
+        int literals =
+            hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
+        if (literals > capacity - out) Raise(kErrRefOverflow);
+        memcpy(output + out, input + in, literals);
+        out += literals;
+        in += literals;
+        if (!hit) break;
+        if (inputLength - in < 2) Raise(kErrRefTruncated);
+        int distance = input[in + 1];
+        if (distance == escape) {
+            if (1 > capacity - out) Raise(kErrRefOverflow);
+            output[out++] = escape;
+            in += 2;
+            continue;
+        }
+        if (inputLength - in < 3) Raise(kErrRefTruncated);
+        int count = input[in + 2];
+        in += 3;
+        if (distance > out) Raise(kErrDistance);
+        if (count > capacity - out) Raise(kErrRefOverflow);
+        unsigned char* to = output + out;
+        if (distance == 0) {
+            // Copies the block's own (fresh, zero) bytes onto themselves.
+            memset(to, 0, count);
+        } else if (distance >= count) {
+            memcpy(to, to - distance, count);
+        } else {
+            // Overlapping: byte by byte, so a short distance repeats a pattern.
+            for (int k = 0; k < count; ++k)
+                to[k] = to[k - distance];
+        }
+        out += count;
+    }
+    return out;
+}
+
+int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
+               unsigned char* output, int capacity) {
+    int in = 0, out = 0;
+    unsigned char previous = 0;
+    while (in < inputLength) {
+        const void* hit = memchr(input + in, escape, inputLength - in);
+        int literals =
+            hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
+        if (literals > capacity - out) Raise(kErrRunOverflow);
+        memcpy(output + out, input + in, literals);
+        out += literals;
+        in += literals;
+        if (literals) previous = output[out - 1];
+        if (!hit) break;
+        if (inputLength - in < 2) Raise(kErrRunTruncated);
+        int count = input[in + 1];
+        in += 2;
+        if (count == escape) {
+            if (1 > capacity - out) Raise(kErrRunOverflow);
+            output[out++] = escape;
+            previous = escape;
+            continue;
+        }
+        if (count > capacity - out) Raise(kErrRunOverflow);
+        memset(output + out, previous, count);
+        out += count;
+    }
+    return out;
+}
+
+namespace {
+
+// The stages in their fixed order; destination is written only at the end.
+int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* destination,
+                 int decodedSize) {
+    if (decodedSize < 0 || decodedSize > INT_MAX - kStageSlack) Raise(kErrDecodedSize);
+    if (sourceLength < 1) Raise(kErrShortStream);
+    unsigned flags = source[0];
+    int position = 1;
+    unsigned char runEscape = 0, refEscape = 0;
+    if (flags & kStageRuns) {
+        if (sourceLength - position < 1) Raise(kErrShortStream);
+        runEscape = source[position++];
+    }
+    if (flags & kStageBackRefs) {
+        if (sourceLength - position < 1) Raise(kErrShortStream);
+        refEscape = source[position++];
+    }
+    const unsigned char* input = source + position;
+    int inputLength = sourceLength - position;
+    const int blockSize = decodedSize + kStageSlack;
+
+    CtMem a(blockSize);
+    if (!a.data) Raise(kErrNoMemory);
+    if (flags & kStagePrefixClass) {
+        PrefixClassDecoder decoder;
+        decoder.LoadTable(input, inputLength);
+        inputLength = decoder.DecodeAll(a.data, decodedSize);
+        input = a.data;
+    }
+    CtMem b(blockSize);
+    if (!b.data) Raise(kErrNoMemory);
+    if (flags & kStageBackRefs) {
+        inputLength = ExpandBackReferences(refEscape, input, inputLength, b.data, blockSize);
+        input = b.data;
+    }
+    if (flags & kStageRuns) {
+        // Into whichever block is not the input, bounded by what the destination holds.
+        unsigned char* target = input == a.data ? b.data : a.data;
+        inputLength = ExpandRuns(runEscape, input, inputLength, target, decodedSize);
+        input = target;
+    } else if (inputLength > decodedSize) {
+        Raise(kErrCopyOverflow);
+    }
+    memcpy(destination, input, inputLength);
+    return inputLength;
+}
+
+} // namespace
+
+int DecompressDetailed(const unsigned char* source, int sourceLength, unsigned char* destination,
+                       int decodedSize, int* written, int* errorCode) {
+    int count = 0, code = 0;
+    try {
+        count = DecodeStages(source, sourceLength, destination, decodedSize);
+    } catch (CtCompressExcept& error) {
+        code = error.code;
+    }
+    if (written) *written = count;
+    if (errorCode) *errorCode = code;
+    return code == 0;
+}
+
+int Decompress(const unsigned char* source, int sourceLength, unsigned char* destination,
+               int decodedSize) {
+    int written = 0, code = 0;
+    if (DecompressDetailed(source, sourceLength, destination, decodedSize, &written, &code))
+        return written;
+    char text[128];
+    TextFormat(text, sizeof text,
+               "Erreur en d\xE9"
+               "compr\xE9"
+               "ssion code %d",
+               code);
+    ReportToLog(kLogPayload, text);
+    return 0;
+}

@@ -1,0 +1,302 @@
+#include "archive/PayloadArchive.h"
+
+#include "ArchiveBuilder.h"
+#include "LogCapture.h"
+
+#include <gtest/gtest.h>
+#include <functional>
+#include <limits.h>
+#include <string.h>
+
+namespace {
+
+const char kCheckwordText[] = "Checkword erreur";
+const char kDamagedText[] = "Entr\xE9"
+                            "e endommag\xE9"
+                            "e";
+
+PayloadArchive View(const Bytes& bytes) {
+    PayloadArchive a;
+    a.start = bytes.data();
+    a.length = int32_t(bytes.size());
+    return a;
+}
+
+std::string NameOf(const PayloadArchive& a, int index, int capacity = 64) {
+    std::vector<char> name(capacity + 1, '#');
+    if (!a.ReadEntry(index, name.data(), capacity, nullptr, 0, nullptr, nullptr)) return "<none>";
+    return name.data();
+}
+
+// The data as the extraction reads it: decoded size first, then a block of decoded size + 10.
+Bytes DataOf(const PayloadArchive& a, int index) {
+    int size = 0;
+    if (!a.ReadEntry(index, nullptr, 0, nullptr, 0, nullptr, &size)) return Hex("EE");
+    Bytes block(size + 10, 0);
+    int length = size;
+    EXPECT_EQ(a.ReadEntry(index, nullptr, 0, nullptr, 0, block.data(), &length), 1);
+    EXPECT_EQ(length, size);
+    return Bytes(block.begin(), block.begin() + size);
+}
+
+Bytes Inverted(const Bytes& b) {
+    Bytes out;
+    for (unsigned char c : b)
+        out.push_back(static_cast<unsigned char>(~c));
+    return out;
+}
+
+TEST(ArchiveEntry, CheckwordOfAnEmptyEntry) {
+    for (uint32_t method : {0u, 3u, 0x80000000u}) {
+        Bytes e = MakeEntry(method, "", "", 0, {});
+        EXPECT_EQ(ArchiveEntry(e.data()).ComputeCheckword(), ~(24u + method));
+    }
+}
+
+TEST(ArchiveEntry, CheckwordCoversBodyAndHeaderWordsButNotDecodedSize) {
+    Bytes e = MakeEntry(0, "name.txt", "\r\nDWCL=1", 40, Bytes(40, 0x5A));
+    const uint32_t original = ArchiveEntry(e.data()).ComputeCheckword();
+    EXPECT_EQ(original, Checkword(e, 0));
+    for (size_t k = 24; k < e.size(); ++k) {
+        Bytes changed = e;
+        changed[k] ^= 0x01;
+        EXPECT_NE(ArchiveEntry(changed.data()).ComputeCheckword(), original) << "byte " << k;
+    }
+    for (size_t word : {0u, 8u, 12u, 16u}) {
+        Bytes changed = e;
+        changed[word] ^= 0x01;
+        EXPECT_NE(ArchiveEntry(changed.data()).ComputeCheckword(), original) << "word " << word;
+    }
+    Bytes changed = e;
+    changed[20] ^= 0x01;
+    EXPECT_EQ(ArchiveEntry(changed.data()).ComputeCheckword(), original);
+}
+
+TEST(ReadEntry, DeliversEveryMethod) {
+    Bytes text = Hex("61 62 63");
+    Bytes stream = Hex("10 11 01 03 41 42 43 B4");
+    Bytes archive = MakeArchive({
+        MakeEntry(0, "plain.txt", "i0", 3, text),
+        MakeEntry(1, "inverted.txt", "i1", 3, Inverted(text)),
+        MakeEntry(2, "packed.bin", "i2", 3, stream),
+        MakeEntry(3, "packed.inv", "i3", 3, stream),
+        MakeEntry(4, "refused", "i4", 3, text),
+        MakeEntry(5, "refused.inv", "i5", 3, text),
+    });
+    PayloadArchive a = View(archive);
+    const char* names[] = {"plain.txt",  "inverted.txt", "packed.bin",
+                           "packed.inv", "refused",      "refused.inv"};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        char info[128];
+        ASSERT_EQ(a.ReadEntry(i, nullptr, 0, info, sizeof info, nullptr, nullptr), 1);
+        EXPECT_EQ(std::string(info), "i" + std::to_string(i));
+        EXPECT_EQ(NameOf(a, i), names[i]);
+    }
+    EXPECT_EQ(DataOf(a, 0), text);
+    EXPECT_EQ(DataOf(a, 1), text);
+    EXPECT_EQ(DataOf(a, 2), Hex("41 42 43"));
+    EXPECT_EQ(DataOf(a, 3), Hex("41 42 43"));
+    EXPECT_EQ(DataOf(a, 4), Hex("00 00 00")); // refused: the block stays as it was
+    EXPECT_EQ(NameOf(a, 6), "<none>");
+}
+
+TEST(ReadEntry, PlainCopiesAreBoundedByStoredLengthAndCapacity) {
+    Bytes archive = MakeArchive({MakeEntry(1, "a", "", 3, Inverted(Hex("61 62 63"))),
+                                 MakeEntry(0, "short", "", 5, Hex("71 72"))});
+    PayloadArchive a = View(archive);
+    Bytes buffer(8, 0xCC);
+    int length = 4;
+    ASSERT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 5), Hex("61 62 63 00 CC"));
+    buffer.assign(8, 0xCC);
+    length = 3; // exactly the decoded size: no room for the zero byte, none written
+    ASSERT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4), Hex("61 62 63 CC"));
+    buffer.assign(8, 0xCC);
+    length = 5; // stored data shorter than the decoded size leaves the rest as it was
+    ASSERT_EQ(a.ReadEntry(1, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    EXPECT_EQ(length, 5);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 5), Hex("71 72 00 CC CC"));
+}
+
+TEST(ReadEntry, CapacityBelowDecodedSizeWritesNothingButGivesTheSize) {
+    Bytes archive = MakeArchive({MakeEntry(0, "a", "", 3, Hex("61 62 63"))});
+    PayloadArchive a = View(archive);
+    Bytes buffer(4, 0xCC);
+    int length = 2;
+    EXPECT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(buffer, Bytes(4, 0xCC));
+    // A data buffer without a dataLength is ignored.
+    EXPECT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), nullptr), 1);
+    EXPECT_EQ(buffer, Bytes(4, 0xCC));
+}
+
+TEST(ReadEntry, NameAndInfoCapacities) {
+    std::string longName(70, 'n');
+    Bytes archive = MakeArchive({MakeEntry(3, longName, "info text", 0, Hex("00"))});
+    PayloadArchive a = View(archive);
+    EXPECT_EQ(NameOf(a, 0, 64), longName.substr(0, 63));
+    EXPECT_EQ(NameOf(a, 0, 1), "");
+    char info[5];
+    memset(info, '#', sizeof info);
+    ASSERT_EQ(a.ReadEntry(0, nullptr, 0, info, sizeof info, nullptr, nullptr), 1);
+    EXPECT_STREQ(info, "info");
+    char untouched = '#';
+    ASSERT_EQ(a.ReadEntry(0, &untouched, 0, nullptr, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(untouched, '#'); // a capacity of 0 has no room even for the terminator
+}
+
+TEST(ReadEntry, WalkEndsQuietly) {
+    LogCapture payload(69);
+    Bytes first = MakeEntry(0, "a", "", 1, Hex("61"));
+    Bytes second = MakeEntry(0, "b", "", 1, Hex("62"));
+    Bytes archive = MakeArchive({first, second});
+    PayloadArchive a = View(archive);
+    EXPECT_EQ(NameOf(a, 1), "b"); // the last entry ends exactly at the end
+    EXPECT_EQ(NameOf(a, 2), "<none>");
+    EXPECT_EQ(NameOf(a, -1), "<none>");
+    EXPECT_EQ(NameOf(a, INT_MIN), "<none>");
+
+    Bytes withZero = MakeArchive({first, Bytes(4, 0), second});
+    withZero.resize(withZero.size() + 24); // more bytes after the zero size word
+    PayloadArchive z = View(withZero);
+    EXPECT_EQ(NameOf(z, 0), "a");
+    EXPECT_EQ(NameOf(z, 1), "<none>");
+    EXPECT_EQ(NameOf(z, 2), "<none>");
+
+    Bytes noEntries = MakeArchive({});
+    EXPECT_EQ(NameOf(View(noEntries), 0), "<none>");
+    EXPECT_TRUE(payload.texts.empty());
+
+    Bytes lowOffset = MakeArchive({first}, 4);
+    EXPECT_EQ(NameOf(View(lowOffset), 0), "a");
+}
+
+TEST(ReadEntry, WrongCheckwordIsReportedAndTouchesNothing) {
+    Bytes archive =
+        MakeArchive({MakeEntry(0, "a", "i", 1, Hex("61")), MakeEntry(0, "b", "i", 1, Hex("62"))});
+    archive.back() ^= 0x01;
+    PayloadArchive a = View(archive);
+    LogCapture payload(69), all(0);
+    char name[8] = "#######", info[8] = "#######";
+    unsigned char data[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    int length = 8;
+    EXPECT_EQ(a.ReadEntry(1, name, 8, info, 8, data, &length), 0);
+    EXPECT_EQ(length, 8);
+    EXPECT_STREQ(name, "#######");
+    EXPECT_STREQ(info, "#######");
+    EXPECT_EQ(data[0], 9);
+    EXPECT_EQ(payload.texts, std::vector<std::string>{kCheckwordText});
+    EXPECT_EQ(all.texts, payload.texts);
+    EXPECT_EQ(NameOf(a, 0), "a"); // entries before it still read
+}
+
+TEST(ReadEntry, DecodingErrorStillReadsButLeavesTheBuffer) {
+    Bytes bad = Hex("10 11 01 03 41 42 43 A8 00 00"); // code 21
+    Bytes archive = MakeArchive({MakeEntry(3, "a", "", 3, bad)});
+    PayloadArchive a = View(archive);
+    LogCapture payload(69);
+    Bytes buffer(13, 0);
+    int length = 3;
+    EXPECT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(buffer, Bytes(13, 0));
+    EXPECT_EQ(payload.texts, std::vector<std::string>{"Erreur en d\xE9"
+                                                      "compr\xE9"
+                                                      "ssion code 21"});
+}
+
+struct DamageRow {
+    const char* what;
+    std::function<void(Bytes&)> damage; // the archive's second entry starts at kSecond
+};
+
+TEST(ReadEntry, DamagedArchivesEndTheWalkWithAReport) {
+    const Bytes first = MakeEntry(0, "a", "", 1, Hex("61"));
+    const size_t kSecond = 272 + first.size();
+    const Bytes valid =
+        MakeArchive({first, MakeEntry(3, "b.bin", "info", 3, Hex("10 11 01 03 41 42 43 B4"))});
+    auto word = [](Bytes& b, size_t at, uint32_t v) { PutWord(b, at, v); };
+    // Rows that change covered words reseal the checkword: the damage must be caught anyway.
+    const DamageRow rows[] = {
+        {"size below 24", [&](Bytes& b) { word(b, kSecond, 20); }},
+        {"negative size", [&](Bytes& b) { word(b, kSecond, uint32_t(-24)); }},
+        {"size past the end",
+         [&](Bytes& b) { word(b, kSecond, uint32_t(b.size() - kSecond + 1)); }},
+        {"negative name length",
+         [&](Bytes& b) {
+             word(b, kSecond + 12, uint32_t(-1));
+             Reseal(b, kSecond);
+         }},
+        {"negative info length",
+         [&](Bytes& b) {
+             word(b, kSecond + 16, uint32_t(-4));
+             Reseal(b, kSecond);
+         }},
+        {"name and info longer than the entry",
+         [&](Bytes& b) {
+             word(b, kSecond + 16, 20);
+             Reseal(b, kSecond);
+         }},
+        {"name length near INT_MAX",
+         [&](Bytes& b) {
+             word(b, kSecond + 12, 0x7FFFFFF0);
+             Reseal(b, kSecond);
+         }},
+        {"negative decoded size", [&](Bytes& b) { word(b, kSecond + 20, uint32_t(-1)); }},
+        {"decoded size that wraps + 256", [&](Bytes& b) { word(b, kSecond + 20, 0x7FFFFF01); }},
+        {"compressed entry without data",
+         [&](Bytes& b) {
+             b.resize(b.size() - 8);
+             word(b, kSecond, 24 + 9);
+             Reseal(b, kSecond);
+         }},
+    };
+    {
+        SCOPED_TRACE("control");
+        PayloadArchive a = View(valid);
+        EXPECT_EQ(NameOf(a, 1), "b.bin");
+        EXPECT_EQ(DataOf(a, 1), Hex("41 42 43"));
+    }
+    for (const DamageRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        Bytes archive = valid;
+        row.damage(archive);
+        PayloadArchive a = View(archive);
+        LogCapture payload(69), all(0);
+        int length = 77;
+        EXPECT_EQ(a.ReadEntry(1, nullptr, 0, nullptr, 0, nullptr, &length), 0);
+        EXPECT_EQ(length, 77);
+        EXPECT_EQ(NameOf(a, 0), "a");
+        EXPECT_EQ(NameOf(a, 2), "<none>"); // the walk ends at the damaged entry
+        EXPECT_EQ(payload.texts, std::vector<std::string>(2, kDamagedText));
+        EXPECT_EQ(all.texts, payload.texts);
+        const unsigned char* at = nullptr;
+        EXPECT_EQ(a.Locate(1, &at), kEntryDamaged);
+    }
+}
+
+TEST(ReadEntry, DamagedArchiveHeaders) {
+    const Bytes valid = MakeArchive({MakeEntry(0, "a", "", 1, Hex("61"))});
+    LogCapture payload(69);
+    for (size_t cut = 0; cut < 4; ++cut) {
+        Bytes tiny(valid.begin(), valid.begin() + cut);
+        EXPECT_EQ(View(tiny).ReadEntry(0, nullptr, 0, nullptr, 0, nullptr, nullptr), 0);
+    }
+    Bytes past = valid;
+    PutWord(past, 0, uint32_t(valid.size() + 1));
+    EXPECT_EQ(NameOf(View(past), 0), "<none>");
+    Bytes negative = valid;
+    PutWord(negative, 0, 0xFFFFFFF0);
+    EXPECT_EQ(NameOf(View(negative), 0), "<none>");
+    EXPECT_EQ(payload.texts, std::vector<std::string>(6, kDamagedText));
+    // Any cut of a valid archive reads only what lies inside it.
+    for (size_t cut = 4; cut < valid.size(); ++cut) {
+        Bytes truncated(valid.begin(), valid.begin() + cut);
+        EXPECT_EQ(NameOf(View(truncated), 0), "<none>");
+    }
+}
+
+} // namespace
