@@ -24,10 +24,10 @@ bool ParseStageSet(const char* text, StageSet* set);
 constexpr size_t kCompressMaxSize = 0x7FFF0000;
 
 struct CompressStats {
-    uint8_t flags = 0;        // flags byte of the returned stream
-    bool fallback = false;    // the chosen stream did not decode back: a plain copy was returned
-    uint8_t failedFlags = 0;  // flags byte of the stream that failed
-    int checkError = 0;       // decoder error code of that failure; 0 when it decoded wrong bytes
+    uint8_t flags = 0;       // flags byte of the returned stream
+    bool fallback = false;   // the chosen stream did not decode back: a plain copy was returned
+    uint8_t failedFlags = 0; // flags byte of the stream that failed
+    int checkError = 0;      // decoder error code of that failure; 0 when it decoded wrong bytes
 };
 
 // Returns the smallest stream among the allowed combinations, decoded again by the installer's

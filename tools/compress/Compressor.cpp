@@ -1,0 +1,174 @@
+#include "tools/compress/Compressor.h"
+
+#include "archive/Decompressor.h"
+#include "tools/compress/StageEncoders.h"
+
+#include <new>
+#include <string.h>
+
+namespace {
+
+// Parses with the code of the previous parse this many times at most; the gain after the
+// third round is rarely a byte.
+constexpr int kCodeRounds = 4;
+
+bool Allowed(StageSet set, unsigned flags) {
+    return (set.mask >> (flags >> 4)) & 1;
+}
+
+uint8_t FlagsOf(bool prefixClass, bool backRefs, bool runs) {
+    return static_cast<uint8_t>((prefixClass ? kStagePrefixClass : 0) |
+                                (backRefs ? kStageBackRefs : 0) | (runs ? kStageRuns : 0));
+}
+
+uint64_t CountsAndLast(const std::vector<uint8_t>& symbols, uint64_t counts[256]) {
+    memset(counts, 0, 256 * sizeof(counts[0]));
+    for (uint8_t s : symbols)
+        counts[s]++;
+    return symbols.size();
+}
+
+// Keeps the smallest stream offered so far; on a tie the earlier (simpler) one stays.
+class BestStream {
+  public:
+    BestStream(size_t decodedSize, uint8_t runEscape)
+        : decodedSize_(decodedSize), runEscape_(runEscape) {}
+
+    // Size of a stream with these flags around a body of bodySize bytes.
+    static size_t StreamSize(uint8_t flags, size_t bodySize) {
+        return 1 + ((flags & kStageRuns) ? 1 : 0) + ((flags & kStageBackRefs) ? 1 : 0) + bodySize;
+    }
+
+    bool Beats(uint8_t flags, size_t bodySize) const {
+        return stream_.empty() || StreamSize(flags, bodySize) < stream_.size();
+    }
+
+    // Offers symbols, coded by the prefix-class stage when flags ask for it.
+    void Offer(uint8_t flags, uint8_t refEscape, const std::vector<uint8_t>& symbols,
+               const PrefixClassCode* code) {
+        // The prefix-class stage may not yield more symbols than the decoded size.
+        if (code && symbols.size() > decodedSize_) return;
+        if (!Beats(flags, code ? code->blockSize : symbols.size())) return;
+        stream_.clear();
+        stream_.push_back(flags);
+        if (flags & kStageRuns) stream_.push_back(runEscape_);
+        if (flags & kStageBackRefs) stream_.push_back(refEscape);
+        if (code)
+            AppendPrefixClassBlock(symbols.data(), symbols.size(), *code, &stream_);
+        else
+            stream_.insert(stream_.end(), symbols.begin(), symbols.end());
+    }
+
+    std::vector<uint8_t>& stream() { return stream_; }
+
+  private:
+    size_t decodedSize_;
+    uint8_t runEscape_;
+    std::vector<uint8_t> stream_;
+};
+
+// Every combination over one stage input: the data itself, or its run-length coding.
+void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet allowed,
+                       size_t decodedSize, BestStream* best) {
+    if (Allowed(allowed, FlagsOf(false, false, runs)))
+        best->Offer(FlagsOf(false, false, runs), 0, input, nullptr);
+    if (Allowed(allowed, FlagsOf(true, false, runs))) {
+        const PrefixClassCode code = CodeFor(input);
+        best->Offer(FlagsOf(true, false, runs), 0, input, &code);
+    }
+    const bool plainRefs = Allowed(allowed, FlagsOf(false, true, runs));
+    const bool codedRefs = Allowed(allowed, FlagsOf(true, true, runs));
+    // The back-reference output must fit the decoder's block of decoded size + 256.
+    if ((!plainRefs && !codedRefs) || input.size() > decodedSize + 256) return;
+
+    const uint8_t escape = LeastFrequentByte(input.data(), input.size());
+    std::vector<uint8_t> refs = EncodeBackRefs(input.data(), input.size(), escape, FlatCosts());
+    if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, refs, nullptr);
+    if (!codedRefs) return;
+    // Parse, code the result, parse again with that code's lengths, while it keeps shrinking.
+    size_t previous = SIZE_MAX;
+    for (int round = 0; round < kCodeRounds; ++round) {
+        CountsAndLast(refs, counts);
+        const PrefixClassCode code = ChoosePrefixClassCode(counts, refs.empty() ? 0 : refs.back());
+        best->Offer(FlagsOf(true, true, runs), escape, refs, &code);
+        if (code.blockSize >= previous) break;
+        previous = code.blockSize;
+        refs = EncodeBackRefs(input.data(), input.size(), escape, code.costs);
+    }
+}
+
+bool DecodesBack(const std::vector<uint8_t>& stream, const uint8_t* data, size_t size,
+                 CompressStats* stats) {
+    // Room as the installer gives it: decoded size + 10, never under 256.
+    std::vector<uint8_t> decoded(size + 10 < 256 ? 256 : size + 10, 0);
+    int written = 0;
+    int error = 0;
+    const int ok = DecompressDetailed(stream.data(), static_cast<int>(stream.size()),
+                                      decoded.data(), static_cast<int>(size), &written, &error);
+    if (ok && written == static_cast<int>(size) &&
+        (size == 0 || memcmp(decoded.data(), data, size) == 0))
+        return true;
+    stats->fallback = true;
+    stats->failedFlags = stream[0];
+    stats->checkError = ok ? 0 : error;
+    return false;
+}
+
+std::vector<uint8_t> PlainStream(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> stream(size + 1, 0);
+    if (size > 0) memcpy(stream.data() + 1, data, size);
+    return stream;
+}
+
+} // namespace
+
+bool ParseStageSet(const char* text, StageSet* set) {
+    if (strcmp(text, "auto") == 0) {
+        *set = kStagesAuto;
+        return true;
+    }
+    if (strcmp(text, "none") == 0) {
+        *set = kStagesNone;
+        return true;
+    }
+    unsigned flags = 0;
+    for (const char* c = text; *c; ++c) {
+        const unsigned bit = *c == 'p'   ? kStagePrefixClass
+                             : *c == 'b' ? kStageBackRefs
+                             : *c == 'r' ? kStageRuns
+                                         : 0;
+        if (bit == 0 || (flags & bit)) return false;
+        flags |= bit;
+    }
+    if (flags == 0) return false;
+    set->mask = static_cast<uint8_t>(1u << (flags >> 4));
+    return true;
+}
+
+std::vector<uint8_t> CompressBest(const uint8_t* data, size_t size, StageSet allowed,
+                                  CompressStats* stats) {
+    CompressStats local;
+    CompressStats* out = stats ? stats : &local;
+    *out = CompressStats();
+    if (size > kCompressMaxSize) return {};
+    try {
+        const uint8_t runEscape = LeastFrequentByte(data, size);
+        BestStream best(size, runEscape);
+        const std::vector<uint8_t> input(data, data + size);
+        OfferCombinations(input, false, allowed, size, &best);
+        if (allowed.mask & 0xCC) {
+            const std::vector<uint8_t> runs = EncodeRuns(data, size, runEscape);
+            OfferCombinations(runs, true, allowed, size, &best);
+        }
+        std::vector<uint8_t>& stream = best.stream();
+        if (stream.empty()) return PlainStream(data, size);
+        out->flags = stream[0];
+        if (stream[0] != 0 && !DecodesBack(stream, data, size, out)) {
+            out->flags = 0;
+            return PlainStream(data, size);
+        }
+        return std::move(stream);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
