@@ -21,11 +21,12 @@ uint8_t FlagsOf(bool prefixClass, bool backRefs, bool runs) {
                                 (backRefs ? kStageBackRefs : 0) | (runs ? kStageRuns : 0));
 }
 
-uint64_t CountsAndLast(const std::vector<uint8_t>& symbols, uint64_t counts[256]) {
-    memset(counts, 0, 256 * sizeof(counts[0]));
+// The prefix-class code that fits symbols best.
+PrefixClassCode CodeFor(const std::vector<uint8_t>& symbols) {
+    uint64_t counts[256] = {};
     for (uint8_t s : symbols)
         counts[s]++;
-    return symbols.size();
+    return ChoosePrefixClassCode(counts, symbols.empty() ? 0 : symbols.back());
 }
 
 // Keeps the smallest stream offered so far; on a tie the earlier (simpler) one stays.
@@ -88,8 +89,7 @@ void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet al
     // Parse, code the result, parse again with that code's lengths, while it keeps shrinking.
     size_t previous = SIZE_MAX;
     for (int round = 0; round < kCodeRounds; ++round) {
-        CountsAndLast(refs, counts);
-        const PrefixClassCode code = ChoosePrefixClassCode(counts, refs.empty() ? 0 : refs.back());
+        const PrefixClassCode code = CodeFor(refs);
         best->Offer(FlagsOf(true, true, runs), escape, refs, &code);
         if (code.blockSize >= previous) break;
         previous = code.blockSize;
