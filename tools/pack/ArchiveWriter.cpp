@@ -19,9 +19,12 @@ ArchiveWriter::ArchiveWriter() : bytes_(kPayloadFirstEntry, 0) {
 }
 
 bool ArchiveWriter::Add(const std::string& name, const std::string& info,
-                        const std::vector<uint8_t>& data, uint32_t method) {
-    if (method > kMethodCompressedInverted || data.size() > kMaxEntrySize) return false;
-    return AddStored(name, info, StoreData(data, method), int32_t(data.size()), method);
+                        const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats) {
+    if (method > kMethodCompressedInverted || data.size() > kCompressMaxSize) return false;
+    std::vector<uint8_t> stored = StoreData(data, method, stats);
+    // A compressed stream has at least its flags byte; none means the compressor gave up.
+    if (stored.empty() && (method & kMethodCompressed)) return false;
+    return AddStored(name, info, stored, int32_t(data.size()), method);
 }
 
 bool ArchiveWriter::AddStored(const std::string& name, const std::string& info,
@@ -74,13 +77,10 @@ void SealEntry(std::vector<uint8_t>* entry) {
     PutU32(&(*entry)[4], EntryCheckword(entry->data(), entry->size()));
 }
 
-std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method) {
-    if (method & kMethodCompressed) {
-        // A stream with no stage: its flags byte, then the data unchanged.
-        std::vector<uint8_t> stream(1, 0);
-        stream.insert(stream.end(), data.begin(), data.end());
-        return stream;
-    }
+std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
+                               CompressStats* stats) {
+    if (method & kMethodCompressed)
+        return CompressBest(data.data(), data.size(), kStagesAuto, stats);
     std::vector<uint8_t> stored = data;
     if (method & kMethodInverted)
         for (uint8_t& b : stored)

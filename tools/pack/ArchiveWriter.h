@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/compress/Compressor.h"
+
 enum ArchiveMethod : uint32_t {
     kMethodPlain = 0,
     kMethodInverted = 1,
@@ -18,10 +20,10 @@ class ArchiveWriter {
   public:
     ArchiveWriter();
 
-    // Methods 2 and 3 store the smallest stream the compressor finds. False, and nothing added,
-    // for a method above 3 or an entry too large for the format's signed 32-bit sizes.
+    // Methods 2 and 3 store the smallest stream the compressor finds (stats tells which). False,
+    // and nothing added, for a method above 3 or an entry too large for the format's sizes.
     bool Add(const std::string& name, const std::string& info, const std::vector<uint8_t>& data,
-             uint32_t method);
+             uint32_t method, CompressStats* stats = nullptr);
     // Data already in its stored form (a compressed stream for methods 2 and 3, already inverted
     // for method 1) under the decoded size word given; any method word.
     bool AddStored(const std::string& name, const std::string& info,
@@ -48,4 +50,5 @@ uint32_t EntryCheckword(const uint8_t* entry, size_t length);
 void SealEntry(std::vector<uint8_t>* entry);
 
 // The stored form of data under a method: as is, inverted, or the smallest compressed stream.
-std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method);
+std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
+                               CompressStats* stats = nullptr);

@@ -19,6 +19,10 @@ int CmdVerify(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
 int CmdDecompress(int argc, char** argv);
 
+// Writing side.
+int CmdPack(int argc, char** argv);
+int CmdExe(int argc, char** argv);
+
 // A command line split into positionals and the options a command declares. An option is
 // written "--name VALUE" or "--name=VALUE" (value options) or "--name" (flags); "--" ends the
 // options. Short aliases such as "-o" are declared like any other name.
@@ -59,3 +63,12 @@ struct FileTime {
 // failure never leaves a half-written file. With time, the file gets that last-write time.
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error);
+
+// The archive of a folder's files under the command's --method and --order; prints the reason
+// and returns kExitUsage for bad input.
+int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
+                         std::vector<uint8_t>* archive);
+// -o or --output, or nullptr.
+const std::string* OutputPath(const Arguments& args);
+// Where exe looks for the stub when --stub is not given, in this order.
+std::vector<std::string> DefaultStubCandidates();

@@ -1,0 +1,40 @@
+// Turns the regular files directly in a folder into a payload archive, one entry per file,
+// each carrying the file's last-write time in its info text.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a 32-bit installer can hold: it maps the whole payload and, per entry, takes a block of
+// the decoded size + 10 and two working blocks of the decoded size + 256.
+constexpr uint64_t kMaxEntryBytes = 256u << 20;
+constexpr uint64_t kMaxPayloadBytes = 1u << 30;
+// The installer reads names into 64-byte buffers.
+constexpr size_t kMaxEntryName = 63;
+
+struct PackOptions {
+    uint32_t method = 3;
+    // One name a line, in the order the entries are written; empty: byte order of the names.
+    std::string orderFile;
+    // Called before each entry is encoded.
+    std::function<void(size_t index, size_t count, const std::string& name)> progress;
+};
+
+// False with a one-line reason for bad input (a missing or empty folder, a name that is not a
+// plain file name or too long, two names equal when letter case is ignored, a file or payload
+// too large, a bad order file). Notes the compressor's fallbacks in warnings.
+bool PackFolder(const std::string& folder, const PackOptions& options,
+                std::vector<uint8_t>* archive, std::vector<std::string>* warnings,
+                std::string* error);
+
+// A Unix time as a Windows FILETIME: 100 ns units since 1601-01-01 UTC (0 before that).
+uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds);
+
+// The info text that carries a last-write time: "\r\nDWCL=<low>\r\nDWCH=<high>".
+std::string WriteTimeInfo(uint64_t fileTime);
+
+// Whether Windows takes two names for the same file: equal once the letters of code page 1252
+// are folded to upper case.
+bool SameWindowsName(const std::string& a, const std::string& b);

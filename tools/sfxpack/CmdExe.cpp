@@ -1,0 +1,148 @@
+// sfxpack exe: an installer, the stub with a payload archive as its resource "EXE_DATA" id 1.
+#include "tools/sfxpack/Commands.h"
+
+#include <stdio.h>
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "tools/pack/PackFolder.h"
+#include "tools/pack/PeImage.h"
+#include "tools/sfxpack/ArchiveInput.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path OwnFolder() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length == sizeof path) return fs::path();
+    return fs::path(std::string(path, length)).parent_path();
+#else
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : self.parent_path();
+#endif
+}
+
+} // namespace
+
+std::vector<std::string> DefaultStubCandidates() {
+    std::vector<std::string> candidates;
+    fs::path own = OwnFolder();
+    if (!own.empty()) {
+        candidates.push_back((own / ".." / ".." / "win32" / "bin" / "stub.exe").string());
+        candidates.push_back((own / "stub.exe").string());
+    }
+    candidates.push_back((fs::path("build") / "win32" / "bin" / "stub.exe").string());
+    return candidates;
+}
+
+namespace {
+
+bool FindDefaultStub(std::string* path, std::string* error) {
+    std::string looked;
+    for (const std::string& candidate : DefaultStubCandidates()) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) {
+            *path = candidate;
+            return true;
+        }
+        looked += (looked.empty() ? "" : ", ") + candidate;
+    }
+    *error = "no stub found (looked for " + looked + "); give one with --stub";
+    return false;
+}
+
+// The archive of a file (an archive, or an installer whose payload is taken), walked to its end
+// so that a damaged one is refused before it is built into an installer.
+bool LoadPayload(const std::string& path, std::vector<uint8_t>* payload, std::string* error) {
+    LoadedArchive loaded;
+    if (!LoadArchive(path, &loaded, error)) return false;
+    int index = 0;
+    for (;; ++index) {
+        const unsigned char* at = nullptr;
+        EntryStatus status = loaded.archive.Locate(index, &at);
+        if (status == kEntryEnd) break;
+        if (status != kEntryFound) {
+            *error = path + ": entry " + std::to_string(index) + ": " + DescribeStatus(status);
+            return false;
+        }
+    }
+    if (index == 0) {
+        *error = path + ": no entries";
+        return false;
+    }
+    if (uint64_t(loaded.archive.length) > kMaxPayloadBytes) {
+        *error = path + ": payload larger than an installer can hold (1 GiB)";
+        return false;
+    }
+    payload->assign(loaded.archive.start, loaded.archive.start + loaded.archive.length);
+    return true;
+}
+
+} // namespace
+
+int CmdExe(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv,
+                        {"-o", "--output", "--payload", "--stub", "--method", "--order"}, {}, &args,
+                        &error))
+        return UsageError(argv[0], error);
+    const std::string* payloadPath = args.Value("--payload");
+    if (args.positional.size() + (payloadPath ? 1 : 0) != 1)
+        return UsageError(argv[0], "expects either DIR or --payload ARCHIVE");
+    const std::string* output = OutputPath(args);
+    if (!output) return UsageError(argv[0], "needs -o OUT.exe");
+
+    std::string stubPath;
+    if (const std::string* stub = args.Value("--stub")) {
+        stubPath = *stub;
+    } else if (!FindDefaultStub(&stubPath, &error)) {
+        PrintError(argv[0], error);
+        return kExitUsage;
+    }
+    std::vector<uint8_t> stub;
+    if (!ReadWholeFile(stubPath, &stub, &error)) {
+        PrintError(argv[0], error);
+        return kExitUsage;
+    }
+
+    std::vector<uint8_t> payload;
+    if (payloadPath) {
+        if (!LoadPayload(*payloadPath, &payload, &error)) {
+            PrintError(argv[0], error);
+            return kExitUsage;
+        }
+    } else {
+        int status = PackFolderForCommand(argv[0], args.positional[0], args, &payload);
+        if (status != kExitOk) return status;
+    }
+
+    std::vector<uint8_t> installer;
+    if (!InsertPayloadIntoPe(stub, payload, &installer, &error)) {
+        PrintError(argv[0], "stub " + stubPath + ": " + error);
+        return kExitUsage;
+    }
+    // Read it back as the installer will before anything is written.
+    size_t offset, length;
+    if (!FindPayloadInPe(installer, &offset, &length, &error) || length != payload.size() ||
+        !std::equal(payload.begin(), payload.end(), installer.begin() + offset)) {
+        PrintError(argv[0], "internal fault: the payload does not read back from the installer");
+        return kExitFault;
+    }
+    if (!WriteFileAtomically(*output, installer.data(), installer.size(), nullptr, &error)) {
+        PrintError(argv[0], error);
+        return kExitFault;
+    }
+    return kExitOk;
+}
