@@ -18,7 +18,8 @@ class REF_PROG {
     // header's "*" on. start none: the installer's own stamp. Only bytes before start + length
     // are read when start is given; the scan also stops once i + 1 reaches window.
     int Find(const unsigned char* start, int32_t length, int32_t window);
-    // A header record at start + index, looking no further than window; on 1 start moves there.
+    // A header record at start + index; its characters lie below window, and the "!" after its
+    // closing "*" may be the byte at window. On 1 start moves to the header.
     static int IsHeaderAt(const unsigned char*& start, int32_t index, int32_t window);
     // Moves cursor (none: the start of the stamp copy) past the next "!", or to the terminator.
     void NextRecord(const char*& cursor) const;
