@@ -18,6 +18,7 @@ int CmdList(int argc, char** argv);
 int CmdVerify(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
 int CmdDecompress(int argc, char** argv);
+int CmdCompress(int argc, char** argv);
 
 // Writing side.
 int CmdPack(int argc, char** argv);

@@ -30,6 +30,12 @@ const Command kCommands[] = {
      "  --size N  the decoded size of the stream\n"
      "  on a decoding error prints the error code and writes no OUT (exit 1)\n",
      CmdDecompress},
+    {"compress", "IN OUT [--stages auto|none|p|b|r|pb|pr|br|pbr]",
+     "Encode one raw compressed stream, the smallest the allowed stages give",
+     "  --stages S  auto (default): every combination, the smallest kept; none: a plain copy;\n"
+     "              otherwise exactly these stages (p prefix-class, b back-references, r runs)\n"
+     "  the stream is decoded again before it is written; bad input exits 2\n",
+     CmdCompress},
     {"pack", "DIR -o OUT [--method 0|1|2|3] [--order FILE]",
      "Make a payload archive from the regular files directly in DIR",
      "  -o OUT          the archive to write\n"

@@ -1,0 +1,42 @@
+// sfxpack compress: one raw stream, the smallest of the allowed stage combinations.
+#include "tools/compress/Compressor.h"
+#include "tools/pack/PackFolder.h"
+#include "tools/sfxpack/Commands.h"
+
+int CmdCompress(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {"--stages"}, {}, &args, &error))
+        return UsageError(argv[0], error);
+    if (args.positional.size() != 2) return UsageError(argv[0], "expects IN and OUT");
+    StageSet stages = kStagesAuto;
+    const std::string* stagesText = args.Value("--stages");
+    if (stagesText && !ParseStageSet(stagesText->c_str(), &stages))
+        return UsageError(argv[0], "--stages takes auto, none, or p, b and r together "
+                                   "(prefix-class, back-references, runs)");
+    std::vector<uint8_t> data;
+    if (!ReadWholeFile(args.positional[0], &data, &error)) {
+        PrintError(argv[0], error);
+        return kExitUsage;
+    }
+    // The same bound as an archive entry: the installer must hold it and its working blocks.
+    if (data.size() > kMaxEntryBytes) {
+        PrintError(argv[0], args.positional[0] + " is larger than an installer can hold (256 MiB)");
+        return kExitUsage;
+    }
+    CompressStats stats;
+    const std::vector<uint8_t> stream = CompressBest(data.data(), data.size(), stages, &stats);
+    if (stream.empty()) {
+        PrintError(argv[0], "out of memory compressing " + args.positional[0]);
+        return kExitFault;
+    }
+    if (stats.fallback)
+        PrintError(argv[0], "warning: the stream with flags " + std::to_string(stats.failedFlags) +
+                                " did not decode back (error " + std::to_string(stats.checkError) +
+                                "); stored uncompressed");
+    if (!WriteFileAtomically(args.positional[1], stream.data(), stream.size(), nullptr, &error)) {
+        PrintError(argv[0], error);
+        return kExitFault;
+    }
+    return kExitOk;
+}
