@@ -1,0 +1,30 @@
+#include "driver/ExtractDialog.h"
+
+#include "driver/ExtractFolder.h"
+#include "support/Win32Forward.h"
+
+enum { kControlMessage = 20 };
+
+CtExtractDlg::CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
+                           const PayloadArchive& archive)
+    : M_DIALOG(owner, "AUTO_KVR"), textControl(nullptr), folderPath(folderPath),
+      folderPathCapacity(folderPathCapacity), archive(archive) {}
+
+void CtExtractDlg::OnInitDialog(MSG_REC*) {
+    CenterOnScreen(0, 0);
+    ShowWindow(GetDlgItem(handle, IDOK), SW_HIDE);
+    ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
+    textControl = GetDlgItem(handle, kControlMessage);
+    ForwardSetWindowText(textControl, "... pr\xE9"
+                                      "paration de l'installation ...");
+    PostMessageA(handle, WM_COMMAND, kCommandExtract, 0);
+}
+
+void CtExtractDlg::OnCommand(MSG_REC* record) {
+    if (LOWORD(record->wParam) != kCommandExtract) return;
+    // No message is handled while the work runs: paint the dialog and its text first, or the
+    // user would face an empty frame until the end.
+    RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    int done = ExtractPayload(folderPath, folderPathCapacity, archive);
+    EndDialog(handle, done ? 1 : 0);
+}

@@ -1,0 +1,22 @@
+// The dialog under which the payload is unpacked: no buttons, a short text beside the logo; it
+// starts the extraction by itself and ends with 1 once done (0 when the folder cannot be had).
+#pragma once
+#include "archive/PayloadArchive.h"
+#include "framework/Dialog.h"
+
+enum { kCommandExtract = 100 };
+
+class CtExtractDlg : public M_DIALOG {
+  public:
+    // folderPath (lent, capacity bytes) receives the extraction folder's path.
+    CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
+                 const PayloadArchive& archive);
+
+    void OnInitDialog(MSG_REC* record) override;
+    void OnCommand(MSG_REC* record) override;
+
+    HWND textControl;
+    char* folderPath;
+    int32_t folderPathCapacity;
+    const PayloadArchive& archive;
+};

@@ -1,0 +1,35 @@
+#include "driver/InstallCommand.h"
+
+#include "support/Text.h"
+
+namespace {
+
+// Appends each piece in turn; on the first that does not fit the output is emptied.
+int AppendAll(char* output, int capacity, const char* const* pieces, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (pieces[i][0] && !TextAppendWithin(output, capacity, pieces[i])) {
+            output[0] = 0;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+int JoinFolderFile(const char* folder, const char* name, char* output, int capacity) {
+    if (capacity < 1) return 0;
+    output[0] = 0;
+    int length = TextLength(folder);
+    const char* separator = (length > 0 && folder[length - 1] == '\\') ? "" : "\\";
+    const char* pieces[] = {folder, separator, name};
+    return AppendAll(output, capacity, pieces, 3);
+}
+
+int QuoteCommand(const char* program, const char* arguments, char* output, int capacity) {
+    if (capacity < 1) return 0;
+    output[0] = 0;
+    const char* args = arguments ? arguments : "";
+    const char* pieces[] = {"\"", program, "\"", args[0] ? " " : "", args};
+    return AppendAll(output, capacity, pieces, 5);
+}

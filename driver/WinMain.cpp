@@ -1,0 +1,37 @@
+// The installer's entry point.
+#include <stdlib.h>
+#include <windows.h>
+
+#include "driver/Appli.h"
+#include "driver/DllSearch.h"
+#include "driver/HostWindow.h"
+#include "framework/Palette.h"
+#include "support/Text.h"
+#include "support/Win32Forward.h"
+
+char g_CommandLine[kCommandLineCapacity];
+
+// Before the start-up objects and the entry code, any of which may load a DLL: a DLL planted
+// beside a downloaded installer is never loaded.
+__attribute__((constructor(101))) static void RestrictDllSearchFirst() {
+    RestrictDllSearch();
+}
+
+// The runtime's default terminate handler prints the uncaught exception's name through a C++
+// demangler that would make up a third of the stub. The stub throws only inside the
+// decompressor, which catches everything it throws; terminating needs no name.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    abort();
+}
+} // namespace __gnu_cxx
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
+                   int showCommand) {
+    TextCopy(g_CommandLine, commandLine, sizeof g_CommandLine);
+    APPLI application("QorExe", instance, previousInstance, g_CommandLine, showCommand);
+    if (PALETTE::s_appIcon) DestroyIcon(PALETTE::s_appIcon);
+    PALETTE::s_appIcon = ForwardLoadIcon(instance, "G_ICON");
+    application.Start();
+    return application.exitCode;
+}

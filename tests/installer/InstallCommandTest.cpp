@@ -1,0 +1,69 @@
+// The paths and command lines the install sequence starts programs with: whole or refused.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/InstallCommand.h"
+
+namespace {
+
+struct JoinRow {
+    const char* description;
+    std::string folder;
+    std::string name;
+    int capacity;
+    std::string expected; // empty: refused
+};
+
+TEST(InstallCommand, JoinFolderFile) {
+    const std::string longFolder(kFolderPathCapacity - 1, 'f');
+    const std::string longName(kProgramNameCapacity - 1, 'n');
+    const JoinRow rows[] = {
+        {"backslash added", "C:\\T\\tmp_qor", "AutoInst_a.exe", 64,
+         "C:\\T\\tmp_qor\\AutoInst_a.exe"},
+        {"folder already ends in one", "C:\\T\\tmp_qor\\", "install.exe", 64,
+         "C:\\T\\tmp_qor\\install.exe"},
+        {"exact fit", "C:", "ab", 6, "C:\\ab"},
+        {"one byte short", "C:", "abc", 6, ""},
+        {"longest folder and longest name", longFolder, longName, kProgramPathCapacity,
+         longFolder + "\\" + longName},
+    };
+    for (const JoinRow& row : rows) {
+        char out[kProgramPathCapacity];
+        std::fill(std::begin(out), std::end(out), 'x');
+        int result = JoinFolderFile(row.folder.c_str(), row.name.c_str(), out, row.capacity);
+        EXPECT_EQ(row.expected.empty() ? 0 : 1, result) << row.description;
+        EXPECT_EQ(row.expected, out) << row.description;
+    }
+}
+
+TEST(InstallCommand, QuotesPathAndKeepsArgumentsWhole) {
+    char out[kProgramCommandCapacity];
+    ASSERT_EQ(1, QuoteCommand("C:\\Users\\Jean Dupont\\Temp\\tmp_qor\\install.exe", "-s", out,
+                              sizeof out));
+    EXPECT_STREQ("\"C:\\Users\\Jean Dupont\\Temp\\tmp_qor\\install.exe\" -s", out);
+
+    ASSERT_EQ(1, QuoteCommand("C:\\T\\install.exe", "", out, sizeof out));
+    EXPECT_STREQ("\"C:\\T\\install.exe\"", out) << "no trailing blank without arguments";
+    ASSERT_EQ(1, QuoteCommand("C:\\T\\AutoInst_a.exe", nullptr, out, sizeof out));
+    EXPECT_STREQ("\"C:\\T\\AutoInst_a.exe\"", out);
+}
+
+TEST(InstallCommand, LongestPathAndCommandLineFitOneMoreIsRefused) {
+    // The longest folder path, "install.exe" and a command line of 511 characters fit.
+    char program[kProgramPathCapacity];
+    ASSERT_EQ(1, JoinFolderFile(std::string(kFolderPathCapacity - 1, 'p').c_str(), "install.exe",
+                                program, sizeof program));
+    const std::string line(kCommandLineCapacity - 1, 'a');
+    char out[kProgramCommandCapacity];
+    ASSERT_EQ(1, QuoteCommand(program, line.c_str(), out, sizeof out));
+    EXPECT_EQ('"' + std::string(program) + "\" " + line, out);
+
+    // A buffer one byte short refuses instead of cutting the command line.
+    const int needed = static_cast<int>(std::string(out).size()) + 1;
+    std::fill(std::begin(out), std::end(out), 'x');
+    EXPECT_EQ(0, QuoteCommand(program, line.c_str(), out, needed - 1));
+    EXPECT_STREQ("", out);
+}
+
+} // namespace
