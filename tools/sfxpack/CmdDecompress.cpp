@@ -1,15 +1,9 @@
 // sfxpack decompress: one raw stream decoded, as the installer decodes an entry's data.
 #include "archive/CtMem.h"
 #include "archive/Decompressor.h"
+#include "tools/pack/PackFolder.h"
 #include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/Commands.h"
-
-namespace {
-
-// A 32-bit installer holds two working blocks and the result of this size at once.
-const uint32_t kMaxDecodedSize = 0x40000000;
-
-} // namespace
 
 int CmdDecompress(int argc, char** argv) {
     Arguments args;
@@ -20,9 +14,9 @@ int CmdDecompress(int argc, char** argv) {
     const std::string* sizeText = args.Value("--size");
     if (!sizeText) return UsageError(argv[0], "missing --size N");
     uint32_t size = 0;
-    if (!ParseCount(*sizeText, kMaxDecodedSize, &size))
+    if (!ParseCount(*sizeText, static_cast<uint32_t>(kMaxEntryBytes), &size))
         return UsageError(argv[0],
-                          "--size takes a count from 0 to " + std::to_string(kMaxDecodedSize));
+                          "--size takes a count from 0 to " + std::to_string(kMaxEntryBytes));
     std::vector<uint8_t> stream;
     if (!ReadWholeFile(args.positional[0], &stream, &error)) {
         PrintError(argv[0], error);

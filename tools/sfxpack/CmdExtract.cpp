@@ -2,26 +2,16 @@
 #include <string.h>
 
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 #include "archive/CtMem.h"
 #include "support/FileName.h"
 #include "support/FileTimeInfo.h"
+#include "tools/pack/PackFolder.h"
 #include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/Commands.h"
 
 namespace {
-
-// Windows compares names without regard to letter case: a later entry whose name differs
-// only in case replaces the earlier file, which keeps its first spelling.
-std::string FoldCase(const char* name) {
-    std::string folded = name;
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return folded;
-}
 
 class Extraction {
   public:
@@ -49,6 +39,16 @@ class Extraction {
         faulty_ = true;
     }
 
+    // Windows takes names that differ only in letter case for one file: a later entry replaces
+    // the earlier file, which keeps its first spelling.
+    const std::string& FirstSpelling(const char* name) {
+        for (const std::string& written : spellings_) {
+            if (SameWindowsName(written, name)) return written;
+        }
+        spellings_.push_back(name);
+        return spellings_.back();
+    }
+
     // The installer's two reads: name and size, then name, info text and data into a
     // zero-filled block of size + 10 bytes. Data that fails to decode stays zeros.
     void ExtractEntry(int index, uint32_t method) {
@@ -74,20 +74,19 @@ class Extraction {
                            " is not a plain file name; not written");
             return;
         }
-        auto first = spellings_.emplace(FoldCase(name), name).first;
+        const std::string& spelling = FirstSpelling(name);
         FileTime time;
         bool timed = InfoWriteTime(info, 0, &time.low, &time.high) != 0;
         std::string error;
-        if (!WriteFileAtomically((std::filesystem::path(folder_) / first->second).string(),
-                                 block.data, static_cast<size_t>(size), timed ? &time : nullptr,
-                                 &error))
+        if (!WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(), block.data,
+                                 static_cast<size_t>(size), timed ? &time : nullptr, &error))
             Fault(index, error);
     }
 
     const char* command_;
     std::string folder_;
     const PayloadArchive& archive_;
-    std::map<std::string, std::string> spellings_; // folded name -> first spelling
+    std::vector<std::string> spellings_; // the names written so far
     bool faulty_ = false;
 };
 
