@@ -190,7 +190,12 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     std::vector<uint8_t> section;
     if (!BuildResourceSection(&kept, uint32_t(rva), &section, error)) return false;
     uint64_t rawSize = AlignUp(section.size(), pe.fileAlignment);
-    uint64_t imageEnd = AlignUp(rva + section.size(), pe.sectionAlignment);
+    PeLayout after = pe;
+    if (!inPlace) after.sections.push_back(PeSection());
+    PeSection& written = inPlace ? after.sections[index] : after.sections.back();
+    written.virtualAddress = uint32_t(rva);
+    written.virtualSize = uint32_t(section.size());
+    uint64_t imageEnd = AlignUp(ImageEnd(after), pe.sectionAlignment);
     if (raw + rawSize > 0x7FFFFFFF || imageEnd > 0x7FFFFFFF)
         return Fail(error, "the installer would be too large");
 
@@ -217,10 +222,7 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     ByteReader r(o.data(), o.size());
     uint32_t initialised = r.U32(opt + kOptSizeOfInitializedData);
     PutU32(&o[opt + kOptSizeOfInitializedData], initialised + uint32_t(rawSize) - oldRawSize);
-    uint64_t sizeOfImage = imageEnd;
-    uint64_t before = AlignUp(ImageEnd(pe), pe.sectionAlignment);
-    if (before > sizeOfImage) sizeOfImage = before;
-    PutU32(&o[opt + kOptSizeOfImage], uint32_t(sizeOfImage));
+    PutU32(&o[opt + kOptSizeOfImage], uint32_t(imageEnd));
     PutU32(&o[opt + kOptDirectories + 8 * kPeDirResource], uint32_t(rva));
     PutU32(&o[opt + kOptDirectories + 8 * kPeDirResource + 4], uint32_t(section.size()));
     SetChecksum(&o, opt + kOptCheckSum);

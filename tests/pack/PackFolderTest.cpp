@@ -1,0 +1,226 @@
+// Packing a folder: entry order, times, names and limits.
+#include "archive/PayloadArchive.h"
+#include "support/FileTimeInfo.h"
+#include "tools/pack/PackFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder under the temporary directory, removed with its files afterwards.
+class Folder {
+  public:
+    explicit Folder(const std::string& tag) {
+        path_ = fs::temp_directory_path() / ("sfx_pack_test_" + tag);
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~Folder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string Put(const std::string& name, const std::string& content) const {
+        std::string file = (path_ / name).string();
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    std::string Path() const { return path_.string(); }
+
+  private:
+    fs::path path_;
+};
+
+struct Entry {
+    std::string name, info;
+    std::string data;
+};
+
+std::vector<Entry> ReadAll(const std::vector<uint8_t>& archive) {
+    PayloadArchive view;
+    view.start = archive.data();
+    view.length = int32_t(archive.size());
+    std::vector<Entry> entries;
+    char name[64], info[128];
+    for (int i = 0;; ++i) {
+        int size = 0;
+        if (!view.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size)) break;
+        std::vector<unsigned char> block(size_t(size) + 10, 0);
+        view.ReadEntry(i, name, sizeof name, info, sizeof info, block.data(), &size);
+        entries.push_back({name, info, std::string(block.begin(), block.begin() + size)});
+    }
+    return entries;
+}
+
+bool Pack(const Folder& folder, std::vector<uint8_t>* archive, std::string* error,
+          const std::string& order = "", uint32_t method = 3) {
+    PackOptions options;
+    options.method = method;
+    options.orderFile = order;
+    std::vector<std::string> warnings;
+    bool ok = PackFolder(folder.Path(), options, archive, &warnings, error);
+    EXPECT_TRUE(warnings.empty());
+    return ok;
+}
+
+TEST(WriteTime, FileTimeAndInfoText) {
+    EXPECT_EQ(UnixToFileTime(0, 0), 116444736000000000ull);
+    EXPECT_EQ(UnixToFileTime(1, 999999999), 116444736000000000ull + 10000000 + 9999999);
+    EXPECT_EQ(UnixToFileTime(-11644473601LL, 0), 0u); // before 1601
+    // The low half above 2^31 is written unsigned; the reader takes it back whole.
+    std::string info = WriteTimeInfo(0x01BA8140B2D05E00ull);
+    EXPECT_EQ(info, "\r\nDWCL=3000000000\r\nDWCH=29000000");
+    uint32_t low = 0, high = 0;
+    ASSERT_EQ(InfoWriteTime(info.c_str(), int(info.size()), &low, &high), 1);
+    EXPECT_EQ(low, 0xB2D05E00u);
+    EXPECT_EQ(high, 0x01BA8140u);
+    EXPECT_LT(WriteTimeInfo(~0ull).size(), 128u); // fits the installer's info buffer
+}
+
+TEST(WriteTime, NamesEqualForWindows) {
+    EXPECT_TRUE(SameWindowsName("Readme.TXT", "README.txt"));
+    EXPECT_TRUE(SameWindowsName("\xE9t\xE9", "\xC9T\xC9")); // accented letters fold too
+    EXPECT_TRUE(SameWindowsName("\x9C\xFF", "\x8C\x9F"));   // oe, y diaeresis
+    EXPECT_FALSE(SameWindowsName("\xF7", "\xD7"));          // division and multiplication signs
+    EXPECT_FALSE(SameWindowsName("a", "ab"));
+    EXPECT_FALSE(SameWindowsName("a_b", "a b"));
+}
+
+TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
+    Folder f("order");
+    f.Put("b.txt", "second");
+    f.Put("A.kvr", "Install=Produit\r\n");
+    std::string exe = f.Put("AutoInst_x.exe", std::string(3000, 'x'));
+    fs::create_directory(f.Path() + "/sub"); // not a regular file: left out
+    struct utimbuf times = {1700000000, 1700000000};
+    ASSERT_EQ(utime(exe.c_str(), &times), 0);
+    std::vector<uint8_t> archive;
+    std::string error;
+    ASSERT_TRUE(Pack(f, &archive, &error)) << error;
+    std::vector<Entry> entries = ReadAll(archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, "A.kvr");
+    EXPECT_EQ(entries[1].name, "AutoInst_x.exe");
+    EXPECT_EQ(entries[2].name, "b.txt");
+    EXPECT_EQ(entries[0].data, "Install=Produit\r\n");
+    EXPECT_EQ(entries[1].data, std::string(3000, 'x'));
+    EXPECT_EQ(entries[1].info, WriteTimeInfo((1700000000ull + 11644473600ull) * 10000000));
+
+    // The same files give the same bytes.
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(Pack(f, &again, &error));
+    EXPECT_EQ(archive, again);
+}
+
+#ifndef _WIN32
+TEST(PackFolder, KeepsTheTimeToA100NanosecondTick) {
+    Folder f("nanos");
+    std::string file = f.Put("a.bin", "a");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    std::vector<uint8_t> archive;
+    std::string error;
+    ASSERT_TRUE(Pack(f, &archive, &error));
+    EXPECT_EQ(ReadAll(archive)[0].info, WriteTimeInfo(UnixToFileTime(1234567890, 123456789)));
+}
+#endif
+
+TEST(PackFolder, OrderFileDecidesTheOrder) {
+    Folder f("orderfile");
+    f.Put("a", "1");
+    f.Put("b", "2");
+    f.Put("c", "3");
+    Folder lists("orderlists");
+    std::vector<uint8_t> archive;
+    std::string error;
+    ASSERT_TRUE(Pack(f, &archive, &error, lists.Put("good", "c\r\na\n\nb"))) << error;
+    std::vector<Entry> entries = ReadAll(archive);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name + entries[1].name + entries[2].name, "cab");
+
+    struct {
+        const char* list;
+        const char* why;
+        const char* error;
+    } bad[] = {
+        {"a\nb\n", "a file left out", "missing from the order file"},
+        {"a\nb\nc\nd\n", "a name that is no file", "not a file of the folder"},
+        {"a\nb\nc\na\n", "a name twice", "twice"},
+    };
+    for (const auto& row : bad) {
+        EXPECT_FALSE(Pack(f, &archive, &error, lists.Put("bad", row.list))) << row.why;
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.why << ": " << error;
+    }
+    EXPECT_FALSE(Pack(f, &archive, &error, lists.Path() + "/none"));
+    EXPECT_NE(error.find("cannot read order file"), std::string::npos);
+}
+
+TEST(PackFolder, BadInputIsRefusedWithAReason) {
+    struct Row {
+        std::vector<std::string> files;
+        const char* why;
+        const char* error; // nullptr: the control, which packs
+        bool hostOnly;     // names Windows itself cannot hold in one folder
+    } rows[] = {
+        {{std::string(63, 'n')}, "63-byte name", nullptr, false},
+        {{std::string(64, 'n')}, "64-byte name", "longer than 63 bytes", false},
+        {{}, "empty folder", "no files", false},
+        {{"readme", "README"}, "names equal but for case", "names equal for Windows", true},
+        {{"\xE9t\xE9", "\xC9T\xC9"}, "accented names equal but for case", "names equal", true},
+        {{"CON"}, "device name", "not a plain file name", true},
+        {{"nul.txt"}, "device name with extension", "not a plain file name", true},
+        {{"a:b"}, "stream separator", "not a plain file name", true},
+        {{"name."}, "trailing dot", "not a plain file name", true},
+        {{"tab\tname"}, "control character", "not a plain file name", true},
+    };
+    for (const Row& row : rows) {
+#ifdef _WIN32
+        if (row.hostOnly) continue;
+#endif
+        Folder f("bad");
+        for (const std::string& name : row.files)
+            f.Put(name, "x");
+        std::vector<uint8_t> archive;
+        std::string error;
+        bool ok = Pack(f, &archive, &error);
+        if (!row.error) {
+            EXPECT_TRUE(ok) << row.why << ": " << error;
+            continue;
+        }
+        EXPECT_FALSE(ok) << row.why;
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.why << ": " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << row.why;
+    }
+}
+
+TEST(PackFolder, MissingFolderBadMethodAndOversizedFile) {
+    std::vector<uint8_t> archive;
+    std::string error;
+    PackOptions options;
+    std::vector<std::string> warnings;
+    EXPECT_FALSE(PackFolder("/no/such/folder", options, &archive, &warnings, &error));
+    EXPECT_NE(error.find("no folder"), std::string::npos) << error;
+
+    Folder f("limits");
+    f.Put("a", "x");
+    EXPECT_FALSE(Pack(f, &archive, &error, "", 4));
+    EXPECT_NE(error.find("method"), std::string::npos) << error;
+
+    // Sparse: refused on its size before anything is read.
+    std::string big = f.Put("big", "");
+    fs::resize_file(big, kMaxEntryBytes + 1);
+    EXPECT_FALSE(Pack(f, &archive, &error));
+    EXPECT_NE(error.find("larger than an installer can hold"), std::string::npos) << error;
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+// The PE resource writer, checked by independent readers: the linker's checksum, objdump,
+// wrestool and the Windows loader itself (the probes under Wine).
+#include "tests/pack/PeTestSupport.h"
+#include "tools/pack/ByteReader.h"
+#include "tools/pack/PeImage.h"
+#include "tools/pack/PeLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <functional>
+#include <sstream>
+
+namespace {
+
+// reloc: .reloc and debug sections follow .rsrc, so a new section is appended; last: .rsrc is
+// the last section and is rewritten in place; old: already has an EXE_DATA; bare: no resources.
+const char* const kProbes[] = {"probe_reloc.exe", "probe_last.exe", "probe_old.exe",
+                               "probe_bare.exe"};
+
+uint32_t ChecksumField(const std::vector<uint8_t>& file) {
+    size_t at;
+    std::string error;
+    if (!PeChecksumOffset(file, &at, &error)) return 0;
+    return ByteReader(file.data(), file.size()).U32(at);
+}
+
+std::vector<uint8_t> Insert(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> out;
+    std::string error;
+    EXPECT_TRUE(InsertPayloadIntoPe(stub, payload, &out, &error)) << error;
+    return out;
+}
+
+std::vector<uint8_t> FoundPayload(const std::vector<uint8_t>& file) {
+    size_t offset = 0, length = 0;
+    std::string error;
+    if (!FindPayloadInPe(file, &offset, &length, &error)) return {};
+    return std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + length);
+}
+
+// wrestool -l, without the file offsets (they move) and without the payload.
+std::string OtherResources(const std::string& path) {
+    std::istringstream lines(RunCommand(std::string(SFX_WRESTOOL) + " -l '" + path + "'").out);
+    std::string line, kept;
+    while (std::getline(lines, line)) {
+        if (line.find("EXE_DATA") != std::string::npos) continue;
+        size_t offset = line.find("offset=");
+        if (offset != std::string::npos) line.erase(offset, line.find(' ', offset) + 1 - offset);
+        kept += line + "\n";
+    }
+    return kept;
+}
+
+TEST(PeChecksum, AgreesWithTheLinker) {
+    for (const char* probe : kProbes) {
+        std::vector<uint8_t> file = LoadFile(ProbePath(probe));
+        size_t at;
+        std::string error;
+        ASSERT_TRUE(PeChecksumOffset(file, &at, &error)) << probe << ": " << error;
+        ASSERT_NE(ChecksumField(file), 0u) << probe;
+        EXPECT_EQ(PeChecksum(file, at), ChecksumField(file)) << probe;
+    }
+}
+
+TEST(InsertPayload, IndependentReadersSeeThePayloadAndTheOtherResources) {
+    std::vector<uint8_t> payload = RandomBytes(40001, 1);
+    for (const char* probe : kProbes) {
+        SCOPED_TRACE(probe);
+        std::vector<uint8_t> stub = LoadFile(ProbePath(probe));
+        std::vector<uint8_t> out = Insert(stub, payload);
+        std::string path = ScratchPath(std::string("with_payload_") + probe);
+        SaveFile(path, out);
+        EXPECT_EQ(FoundPayload(out), payload);
+        size_t at;
+        std::string error;
+        ASSERT_TRUE(PeChecksumOffset(out, &at, &error));
+        EXPECT_EQ(ChecksumField(out), PeChecksum(out, at));
+
+        std::string dump = RunCommand(std::string(SFX_OBJDUMP) + " -p -h '" + path + "'").out;
+        PeLayout pe;
+        ASSERT_TRUE(ParsePe(out, &pe, &error));
+        char entry[80];
+        snprintf(entry, sizeof entry, "Entry 2 %08x %08x Resource Directory [.rsrc]",
+                 pe.DirRva(kPeDirResource), pe.DirSize(kPeDirResource));
+        EXPECT_NE(dump.find(entry), std::string::npos) << entry;
+        EXPECT_NE(dump.find("Entry: name: [val: "), std::string::npos);
+        EXPECT_NE(dump.find("len 8]: EXE_DATA"), std::string::npos);
+        EXPECT_EQ(dump.find("old payload"), std::string::npos);
+
+        std::string extracted = ScratchPath("extracted.bin");
+        RunCommand(std::string(SFX_WRESTOOL) + " -x --raw -t EXE_DATA -n 1 -o '" + extracted +
+                   "' '" + path + "'");
+        EXPECT_EQ(LoadFile(extracted), payload);
+        EXPECT_EQ(OtherResources(path), OtherResources(ProbePath(probe)));
+    }
+}
+
+TEST(InsertPayload, TheWindowsLoaderFindsThePayloadAndKeepsTheRest) {
+    std::vector<uint8_t> payload = RandomBytes(100003, 2);
+    for (const char* probe : kProbes) {
+        SCOPED_TRACE(probe);
+        std::string path = ScratchPath(std::string("run_") + probe);
+        SaveFile(path, Insert(LoadFile(ProbePath(probe)), payload));
+        ProbeReport before = RunProbe(ProbePath(probe));
+        ProbeReport after = RunProbe(path);
+        ASSERT_FALSE(before.checksum.empty()) << "the probe did not run under Wine";
+        EXPECT_EQ(after.payload, "payload " + PayloadLine(payload));
+        std::vector<std::string> expected;
+        for (const std::string& line : before.resources)
+            if (line.find("type=EXE_DATA") == std::string::npos) expected.push_back(line);
+        expected.push_back("resource type=EXE_DATA name=#1 lang=0 " + PayloadLine(payload));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(after.resources, expected);
+        // The system's own checksum routine agrees with the header.
+        unsigned header = 1, computed = 2;
+        ASSERT_EQ(
+            sscanf(after.checksum.c_str(), "checksum header=%x computed=%x", &header, &computed),
+            2);
+        EXPECT_EQ(header, computed);
+    }
+}
+
+TEST(InsertPayload, ReplacingAgainRewritesInPlaceAndIsDeterministic) {
+    std::vector<uint8_t> stub = LoadFile(ProbePath("probe_reloc.exe"));
+    std::vector<uint8_t> big = RandomBytes(300000, 3), small = RandomBytes(1000, 4);
+    std::vector<uint8_t> first = Insert(stub, big);
+    std::vector<uint8_t> second = Insert(first, small);
+    EXPECT_EQ(FoundPayload(second), small);
+    EXPECT_LT(second.size(), first.size() - 290000); // the old payload is gone, not left behind
+    EXPECT_EQ(Insert(second, small), second);
+    EXPECT_EQ(Insert(stub, small), second);
+    // The stub's own time stamp and the sections before the resources are untouched.
+    PeLayout a, b;
+    std::string error;
+    ASSERT_TRUE(ParsePe(stub, &a, &error) && ParsePe(second, &b, &error));
+    ASSERT_EQ(b.sections.size(), a.sections.size() + 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(b.sections.back().name)), ".rsrc");
+    size_t stamp = a.optionalHeader - 16;
+    EXPECT_TRUE(std::equal(stub.begin() + stamp, stub.begin() + stamp + 4, second.begin() + stamp));
+    EXPECT_TRUE(std::equal(stub.begin() + b.sections[0].rawPointer, stub.end(),
+                           second.begin() + b.sections[0].rawPointer));
+}
+
+// A probe with one change, and the reason the reader or writer gives for it.
+struct Damage {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&, const PeLayout&, size_t rsrc)> change;
+    const char* error;
+};
+
+void Put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
+    PutU32(&f[at], v);
+}
+
+// File offset of the first data entry: the first entry of root, name and language tables.
+size_t FirstDataEntry(const std::vector<uint8_t>& f, size_t rsrc) {
+    ByteReader r(f.data(), f.size());
+    uint32_t table = 0;
+    for (int level = 0; level < 3; ++level)
+        table = r.U32(rsrc + table + 20) & 0x7FFFFFFF;
+    return rsrc + table;
+}
+
+TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
+    const std::vector<uint8_t> stub = LoadFile(ProbePath("probe_last.exe"));
+    PeLayout pe;
+    std::string error;
+    ASSERT_TRUE(ParsePe(stub, &pe, &error));
+    size_t rsrc;
+    ASSERT_TRUE(pe.RvaToOffset(pe.DirRva(kPeDirResource), 16, stub.size(), &rsrc));
+    size_t fileHeader = pe.optionalHeader - 20;
+    Damage rows[] = {
+        {"the control", [](auto&, auto&, size_t) {}, nullptr},
+        {"no MZ", [](auto& f, auto&, size_t) { f[0] = 'X'; }, "no MZ header"},
+        {"PE header offset past the end",
+         [](auto& f, auto&, size_t) { Put32(f, 0x3C, 0xFFFFFFFE); }, "no PE signature"},
+        {"64-bit machine",
+         [&](auto& f, auto&, size_t) { f[fileHeader] = 0x64, f[fileHeader + 1] = 0x86; },
+         "not a 32-bit x86"},
+        {"64-bit optional header",
+         [&](auto& f, auto& p, size_t) {
+             f[p.optionalHeader] = 0x0B, f[p.optionalHeader + 1] = 0x02;
+         },
+         "optional header"},
+        {"no sections",
+         [&](auto& f, auto&, size_t) { f[fileHeader + 2] = 0, f[fileHeader + 3] = 0; },
+         "number of sections"},
+        {"section table cut off", [](auto& f, auto& p, size_t) { f.resize(p.sectionTable + 50); },
+         "truncated section table"},
+        {"zero file alignment",
+         [](auto& f, auto& p, size_t) { Put32(f, p.optionalHeader + kOptFileAlignment, 0); },
+         "alignment"},
+        {"signed",
+         [](auto& f, auto& p, size_t) {
+             Put32(f, p.optionalHeader + kOptDirectories + 8 * kPeDirSecurity + 4, 8);
+         },
+         "signed"},
+        {"root table with 65535 entries",
+         [](auto& f, auto&, size_t r) { f[r + 14] = 0xFF, f[r + 15] = 0xFF; },
+         "runs past its section"},
+        {"type name past the section",
+         [](auto& f, auto&, size_t r) { Put32(f, r + 16, 0xFFFFFFF0); }, "runs past its section"},
+        {"data outside the file",
+         [&](auto& f, auto&, size_t r) { Put32(f, FirstDataEntry(f, r), 0x7FFFFFF0); },
+         "outside the file"},
+        {"data larger than its section",
+         [&](auto& f, auto&, size_t r) { Put32(f, FirstDataEntry(f, r) + 4, 0x10000000); },
+         "outside the file"},
+        {"a language entry pointing at a table",
+         [](auto& f, auto& p, size_t r) {
+             size_t language = r;
+             ByteReader reader(f.data(), f.size());
+             for (int level = 0; level < 2; ++level)
+                 language = r + (reader.U32(language + 20) & 0x7FFFFFFF);
+             f[language + 23] |= 0x80;
+             (void)p;
+         },
+         "three levels"},
+    };
+    for (const Damage& row : rows) {
+        std::vector<uint8_t> f = stub;
+        row.change(f, pe, rsrc);
+        std::vector<uint8_t> out;
+        error.clear();
+        bool ok = InsertPayloadIntoPe(f, {1, 2, 3}, &out, &error);
+        if (!row.error) {
+            EXPECT_TRUE(ok) << row.what << ": " << error;
+            continue;
+        }
+        EXPECT_FALSE(ok) << row.what;
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.what << ": " << error;
+    }
+    for (size_t length : {0, 1, 0x40, 0x90}) {
+        std::vector<uint8_t> f(stub.begin(), stub.begin() + length), out;
+        EXPECT_FALSE(InsertPayloadIntoPe(f, {1}, &out, &error)) << length;
+    }
+}
+
+TEST(PeReader, FindsOnlyAnExeDataResourceWithIdOne) {
+    size_t offset, length;
+    std::string error;
+    EXPECT_FALSE(FindPayloadInPe(LoadFile(ProbePath("probe_bare.exe")), &offset, &length, &error));
+    EXPECT_NE(error.find("no resources"), std::string::npos) << error;
+    EXPECT_FALSE(FindPayloadInPe(LoadFile(ProbePath("probe_last.exe")), &offset, &length, &error));
+    EXPECT_NE(error.find("no EXE_DATA"), std::string::npos) << error;
+    std::vector<uint8_t> old = LoadFile(ProbePath("probe_old.exe"));
+    ASSERT_TRUE(FindPayloadInPe(old, &offset, &length, &error)) << error;
+    EXPECT_EQ(std::string(old.begin() + offset, old.begin() + offset + length),
+              std::string("old payload", 12));
+}
+
+TEST(InsertPayload, NeedsRoomForAnotherSectionHeader) {
+    std::vector<uint8_t> stub = LoadFile(ProbePath("probe_reloc.exe"));
+    PeLayout pe;
+    std::string error;
+    ASSERT_TRUE(ParsePe(stub, &pe, &error));
+    stub[pe.sectionTable + pe.sections.size() * kPeSectionHeaderSize + 3] = 1;
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(InsertPayloadIntoPe(stub, {1}, &out, &error));
+    EXPECT_NE(error.find("no room"), std::string::npos) << error;
+}
+
+} // namespace

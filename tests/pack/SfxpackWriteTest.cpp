@@ -1,0 +1,111 @@
+// sfxpack pack and exe as a user runs them: outputs, determinism and bad input.
+#include "tests/pack/PeTestSupport.h"
+#include "tools/pack/PeImage.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Sfxpack(const std::string& arguments) {
+    return std::string(SFX_SFXPACK) + " " + arguments;
+}
+
+// A folder of files to pack, made fresh.
+std::string MakeFolder(const std::string& name, const std::vector<std::string>& files) {
+    std::string folder = ScratchPath(name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (size_t i = 0; i < files.size(); ++i)
+        SaveFile(folder + "/" + files[i], RandomBytes(1000 * i + 10, unsigned(i)));
+    return folder;
+}
+
+TEST(SfxpackWrite, PackAndExeMakeTheSameDeterministicPayload) {
+    std::string folder = MakeFolder("cli_good", {"setup.kvr", "AutoInst_a.exe", "install.exe"});
+    std::string archive = ScratchPath("cli.arc"), archive2 = ScratchPath("cli2.arc");
+    std::string stub = ProbePath("probe_reloc.exe");
+    std::string fromDir = ScratchPath("cli_dir.exe"), fromArchive = ScratchPath("cli_arc.exe");
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive + "'")).exitCode, 0);
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive2 + "'")).exitCode, 0);
+    EXPECT_EQ(LoadFile(archive), LoadFile(archive2));
+    CommandResult r =
+        RunCommand(Sfxpack("exe '" + folder + "' -o '" + fromDir + "' --stub '" + stub + "'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = RunCommand(
+        Sfxpack("exe --payload '" + archive + "' -o '" + fromArchive + "' --stub '" + stub + "'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LoadFile(fromDir), LoadFile(fromArchive));
+
+    std::vector<uint8_t> installer = LoadFile(fromDir), payload = LoadFile(archive);
+    size_t offset, length;
+    std::string error;
+    ASSERT_TRUE(FindPayloadInPe(installer, &offset, &length, &error)) << error;
+    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), installer.begin() + offset));
+    EXPECT_EQ(length, payload.size());
+
+    r = RunCommand(Sfxpack("list '" + fromDir + "'"));
+    EXPECT_NE(r.out.find("AutoInst_a.exe\n"), std::string::npos) << r.out;
+    EXPECT_LT(r.out.find("AutoInst_a.exe"), r.out.find("install.exe"));
+    EXPECT_LT(r.out.find("install.exe"), r.out.find("setup.kvr"));
+}
+
+TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
+    std::string good = MakeFolder("cli_ok", {"a.txt"});
+    std::string empty = MakeFolder("cli_empty", {});
+    std::string devices = MakeFolder("cli_device", {"aux.txt"});
+    std::string twins = MakeFolder("cli_twins", {"Setup.exe", "SETUP.EXE"});
+    std::string stub = ProbePath("probe_last.exe");
+    std::string notPe = ScratchPath("not_pe.exe");
+    SaveFile(notPe, std::vector<uint8_t>(5000, 'M'));
+    std::vector<uint8_t> wide = LoadFile(stub);
+    size_t at;
+    std::string error;
+    ASSERT_TRUE(PeChecksumOffset(wide, &at, &error));
+    wide[at - 64 - 20] = 0x64, wide[at - 64 - 19] = 0x86; // machine: x64
+    std::string wideStub = ScratchPath("wide.exe");
+    SaveFile(wideStub, wide);
+    std::string archive = ScratchPath("cli_ok.arc");
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + good + "' -o '" + archive + "'")).exitCode, 0);
+    std::vector<uint8_t> damaged = LoadFile(archive);
+    damaged.back() ^= 0x55;
+    std::string damagedArchive = ScratchPath("damaged.arc");
+    SaveFile(damagedArchive, damaged);
+
+    struct Row {
+        std::string args;
+        const char* why;
+        const char* message;
+    } rows[] = {
+        {"pack '" + ScratchPath("none") + "'", "missing folder", "no folder"},
+        {"pack '" + empty + "'", "empty folder", "no files"},
+        {"pack '" + devices + "'", "device name", "not a plain file name"},
+        {"pack '" + twins + "'", "names equal but for case", "names equal for Windows"},
+        {"pack '" + good + "' --method 4", "method 4", "--method"},
+        {"pack '" + good + "' --order '" + ScratchPath("none") + "'", "no order file", "order"},
+        {"exe '" + good + "' --stub '" + notPe + "'", "stub not a PE file",
+         "not a Windows executable"},
+        {"exe '" + good + "' --stub '" + wideStub + "'", "64-bit stub", "not a 32-bit x86"},
+        {"exe '" + good + "' --stub '" + ScratchPath("none") + "'", "missing stub", "cannot open"},
+        {"exe --payload '" + damagedArchive + "' --stub '" + stub + "'", "damaged archive",
+         "checkword"},
+        {"exe '" + good + "' --payload '" + archive + "' --stub '" + stub + "'",
+         "folder and archive", "either DIR or --payload"},
+    };
+    std::string output = ScratchPath("out_dir");
+    fs::remove_all(output);
+    fs::create_directories(output);
+    std::string target = output + "/out.bin";
+    for (const Row& row : rows) {
+        CommandResult r = RunCommand(Sfxpack(row.args + " -o '" + target + "'"));
+        EXPECT_EQ(r.exitCode, 2) << row.why << ": " << r.err;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << row.why << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.why << ": " << r.err;
+        EXPECT_TRUE(fs::is_empty(output)) << row.why;
+    }
+}
+
+} // namespace
