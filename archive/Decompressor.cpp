@@ -10,14 +10,41 @@
 namespace {
 
 const int kLookupBits = 12; // the longest code: 4 selector bits and 8 index bits
+// Lookup entries: the bits used in bits 0-3 (so a shift can take the entry as its count), the
+// number of symbols in bits 6-7, up to three symbols in the upper bytes.
+const unsigned kMaxPerEntry = 3;
+const int kCountShift = 6;
+const int kSymbolShift = 8;
 const int kPrefixHeader = 3;
 
 [[noreturn]] void Raise(int code) {
     throw CtCompressExcept{code};
 }
 
-uint32_t LoadBigEndian32(const unsigned char* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word tricks assume little-endian");
+
+uint64_t LoadWord(const unsigned char* p) {
+    uint64_t word;
+    memcpy(&word, p, sizeof word);
+    return word;
+}
+
+void StoreWord(unsigned char* p, uint64_t word) {
+    memcpy(p, &word, sizeof word);
+}
+
+// The next 64 bits of a bit stream, most significant first.
+uint64_t LoadBits(const unsigned char* p) {
+    return __builtin_bswap64(LoadWord(p));
+}
+
+const uint64_t kOnes = 0x0101010101010101ull;
+
+// Bytes before the first one equal to value among the 8 of word (8 when none is).
+int BytesBefore(uint64_t word, unsigned char value) {
+    uint64_t x = word ^ (kOnes * value);
+    uint64_t zero = (x - kOnes) & ~x & (kOnes << 7);
+    return zero ? __builtin_ctzll(zero) >> 3 : 8;
 }
 
 } // namespace
@@ -91,7 +118,8 @@ int PrefixClassDecoder::DecodeAllBySymbol(unsigned char* output, int capacity) {
 }
 
 void PrefixClassDecoder::BuildLookup() {
-    memset(lookup_, 0, sizeof lookup_);
+    // One code per entry first: selector and index bits at the top of the 12.
+    uint16_t single[1 << kLookupBits] = {};
     for (int cls = 0; cls < 4; ++cls) {
         int width = widths_[cls];
         int length = cls + 1 + width;
@@ -100,29 +128,61 @@ void PrefixClassDecoder::BuildLookup() {
             uint16_t entry = uint16_t(length << 8 | table_[bases_[cls] + index]);
             int first = ((1 << width) | index) << (kLookupBits - length);
             for (int k = 0; k < spread; ++k)
-                lookup_[first + k] = entry;
+                single[first + k] = entry;
         }
+    }
+    // Then as many more codes as fit whole in the bits the first ones leave, up to three.
+    const unsigned kMask = (1u << kLookupBits) - 1;
+    for (unsigned bits = 0; bits <= kMask; ++bits) {
+        uint32_t entry = 0;
+        unsigned used = 0, count = 0;
+        while (count < kMaxPerEntry) {
+            uint32_t code = single[(bits << used) & kMask];
+            if (!code || used + (code >> 8) > unsigned(kLookupBits)) break;
+            entry |= (code & 0xFF) << (kSymbolShift + 8 * count);
+            used += code >> 8;
+            ++count;
+        }
+        // The first code is always whole: only four zeros or a bad place leave it empty.
+        lookup_[bits] = count ? entry | used | count << kCountShift : 0;
     }
 }
 
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     int count = 0;
-    // The table path runs while four whole bytes lie ahead: a code then ends at least two
-    // bytes before the last, so no end-of-stream rule can apply to it.
-    if (bitLength_ - bytePos_ >= 4 && capacity > 0) {
+    // The table path reads 8 bytes at a time and uses at most 48 bits of them, and only while
+    // ten bytes lie ahead: its codes end at least two bytes before the last, so no
+    // end-of-stream rule can apply to them. The rest goes symbol by symbol.
+    const int kAhead = 10, kLookups = 4, kMinimumStream = 64;
+    const int kRoundRoom = kLookups * kMaxPerEntry + 1; // each lookup stores 4 bytes
+    if (bitLength_ >= kMinimumStream) {
         BuildLookup();
-        const unsigned char* cursor = bits_ + bytePos_;
-        const unsigned char* last = bits_ + bitLength_ - 4;
+        const uint32_t* lookup = lookup_;
+        const unsigned char* stream = bits_;
+        const int streamLength = bitLength_;
+        int position = bytePos_;
         unsigned bit = bitPos_;
-        while (cursor <= last && count < capacity) {
-            uint16_t entry = lookup_[(LoadBigEndian32(cursor) << bit) >> (32 - kLookupBits)];
-            if (!entry) break; // NextSymbol raises the right error
-            output[count++] = static_cast<unsigned char>(entry);
-            bit += entry >> 8;
-            cursor += bit >> 3;
+        bool rare = false;
+        while (!rare && streamLength - position >= kAhead && capacity - count >= kRoundRoom) {
+            uint64_t window = LoadBits(stream + position) << bit;
+            unsigned used = 0;
+            for (int k = 0; k < kLookups; ++k) {
+                uint32_t entry = lookup[window >> (64 - kLookupBits)];
+                if (!entry) {
+                    rare = true; // NextSymbol settles it with the right error
+                    break;
+                }
+                uint32_t symbols = entry >> kSymbolShift;
+                memcpy(output + count, &symbols, 4);
+                count += (entry >> kCountShift) & 3;
+                window <<= entry & 63;
+                used += entry & 0x0F;
+            }
+            bit += used;
+            position += bit >> 3;
             bit &= 7;
         }
-        bytePos_ = int(cursor - bits_);
+        bytePos_ = position;
         bitPos_ = int(bit);
     }
     unsigned char symbol;
@@ -135,16 +195,23 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
 
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
+    // Whole words are copied ahead of the checks where the room allows: bytes past the output
+    // so far are scratch until written for good.
+    const int kWord = 8;
     int in = 0, out = 0;
     while (in < inputLength) {
-        const void* hit = memchr(input + in, escape, inputLength - in);
-        int literals =
-            hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
-        if (literals > capacity - out) Raise(kErrRefOverflow);
-        memcpy(output + out, input + in, literals);
-        out += literals;
-        in += literals;
-        if (!hit) break;
+        if (inputLength - in >= kWord && capacity - out >= kWord) {
+            uint64_t word = LoadWord(input + in);
+            StoreWord(output + out, word);
+            int literals = BytesBefore(word, escape);
+            in += literals;
+            out += literals;
+            if (literals == kWord) continue;
+        } else if (input[in] != escape) {
+            if (1 > capacity - out) Raise(kErrRefOverflow);
+            output[out++] = input[in++];
+            continue;
+        }
         if (inputLength - in < 2) Raise(kErrRefTruncated);
         int distance = input[in + 1];
         if (distance == escape) {
@@ -162,8 +229,9 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
         if (distance == 0) {
             // Copies the block's own (fresh, zero) bytes onto themselves.
             memset(to, 0, count);
-        } else if (distance >= count) {
-            memcpy(to, to - distance, count);
+        } else if (distance >= kWord && capacity - out - count >= kWord) {
+            for (int k = 0; k < count; k += kWord)
+                StoreWord(to + k, LoadWord(to + k - distance));
         } else {
             // Overlapping: byte by byte, so a short distance repeats a pattern.
             for (int k = 0; k < count; ++k)

@@ -73,9 +73,9 @@ class PrefixClassDecoder {
     int bitLength_; // bytes in the bit stream
     int bytePos_;
     int bitPos_; // 0 is the most significant bit
-    // Next 12 bits -> symbol (low 8 bits) and code length (high bits); 0 for the rare cases
-    // (four zeros, a place past the table) that NextSymbol settles.
-    uint16_t lookup_[4096];
+    // Next 12 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
+    // zeros, a place past the table) that NextSymbol settles.
+    uint32_t lookup_[4096];
 };
 
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,

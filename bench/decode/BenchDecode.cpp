@@ -1,0 +1,115 @@
+// Decode throughput on a folder of files: Decompress against zlib's inflate (level 9) and memcpy,
+// each on the same bytes in the same run. Medians of several timed batches per file.
+#include "SimpleEncoder.h"
+
+#include "archive/Decompressor.h"
+
+#include <algorithm>
+#include <chrono>
+#include <dirent.h>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+
+const int kBatches = 7;
+const double kBatchSeconds = 0.02;
+
+double Now() {
+    using Clock = std::chrono::steady_clock;
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+// Seconds per call: the median over batches of at least kBatchSeconds each.
+double TimePerCall(const std::function<void()>& call) {
+    std::vector<double> perCall;
+    for (int batch = 0; batch < kBatches; ++batch) {
+        int calls = 0;
+        double begin = Now(), elapsed = 0;
+        do {
+            call();
+            ++calls;
+            elapsed = Now() - begin;
+        } while (elapsed < kBatchSeconds);
+        perCall.push_back(elapsed / calls);
+    }
+    std::nth_element(perCall.begin(), perCall.begin() + kBatches / 2, perCall.end());
+    return perCall[kBatches / 2];
+}
+
+double MBps(double bytes, double seconds) {
+    return seconds > 0 ? bytes / seconds / 1e6 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: bench_decode CORPUS_DIR\n");
+        return 2;
+    }
+    std::string folder = argv[1];
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* e = readdir(dir))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    if (names.empty()) {
+        fprintf(stderr, "bench_decode: no files in %s\n", folder.c_str());
+        return 1;
+    }
+
+    printf("%-22s %9s %9s %9s %6s %9s %9s %9s\n", "file", "bytes", "stream", "zlib9", "flags",
+           "decode", "inflate", "memcpy");
+    double totalBytes = 0, decodeTime = 0, inflateTime = 0, copyTime = 0;
+    size_t totalStream = 0, totalZlib = 0;
+    for (const std::string& name : names) {
+        std::ifstream in(folder + "/" + name, std::ios::binary);
+        ByteVector data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.empty()) continue;
+        ByteVector stream = EncodeSimple(data);
+        uLongf zlibSize = compressBound(data.size());
+        ByteVector zlib(zlibSize);
+        if (compress2(zlib.data(), &zlibSize, data.data(), data.size(), 9) != Z_OK) return 1;
+        zlib.resize(zlibSize);
+
+        ByteVector out(data.size() + 10);
+        int written = Decompress(stream.data(), int(stream.size()), out.data(), int(data.size()));
+        if (written != int(data.size()) || memcmp(out.data(), data.data(), data.size()) != 0) {
+            fprintf(stderr, "bench_decode: %s does not decode back\n", name.c_str());
+            return 1;
+        }
+        double d = TimePerCall(
+            [&] { Decompress(stream.data(), int(stream.size()), out.data(), int(data.size())); });
+        double z = TimePerCall([&] {
+            uLongf size = out.size();
+            uncompress(out.data(), &size, zlib.data(), zlib.size());
+        });
+        double c = TimePerCall([&] { memcpy(out.data(), data.data(), data.size()); });
+
+        printf("%-22s %9zu %9zu %9zu %6.2X %9.1f %9.1f %9.1f\n", name.c_str(), data.size(),
+               stream.size(), zlib.size(), stream[0], MBps(data.size(), d), MBps(data.size(), z),
+               MBps(data.size(), c));
+        totalBytes += data.size();
+        totalStream += stream.size();
+        totalZlib += zlib.size();
+        decodeTime += d;
+        inflateTime += z;
+        copyTime += c;
+    }
+    printf("%-22s %9.0f %9zu %9zu %6s %9.1f %9.1f %9.1f\n", "total", totalBytes, totalStream,
+           totalZlib, "", MBps(totalBytes, decodeTime), MBps(totalBytes, inflateTime),
+           MBps(totalBytes, copyTime));
+    printf("decode_MBps=%.1f inflate_MBps=%.1f memcpy_MBps=%.1f decode_vs_inflate=%.3f\n",
+           MBps(totalBytes, decodeTime), MBps(totalBytes, inflateTime), MBps(totalBytes, copyTime),
+           inflateTime / decodeTime);
+    return 0;
+}
