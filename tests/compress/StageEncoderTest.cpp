@@ -160,7 +160,7 @@ void ExpectWellFormedReferences(const std::vector<uint8_t>& body, uint8_t escape
         }
         ASSERT_LT(in + 2, body.size());
         const uint8_t d = body[in + 1], k = body[in + 2];
-        EXPECT_GE(d, 1);
+        // Distance 0 appends zeros; the decode check tells whether they were zeros.
         EXPECT_LE(d, out);
         EXPECT_GE(k, 1);
         out += k;
@@ -193,6 +193,19 @@ TEST(BackRefEncoder, ReferencesStayWithinTheFormat) {
             EXPECT_LT(body.size(), data.size() / 3);
         }
     }
+}
+
+TEST(BackRefEncoder, ZerosComeFromDistanceZero) {
+    // Distance 0 appends zeros with no zero before them to copy from.
+    std::vector<uint8_t> data = {'a', 'b', 'c'};
+    data.insert(data.end(), 100, 0);
+    EXPECT_EQ(EncodeBackRefs(data.data(), data.size(), 7, FlatCosts()),
+              (std::vector<uint8_t>{'a', 'b', 'c', 7, 0, 100}));
+    // With 0 as the escape, "0 0" is a literal zero: a real distance is needed.
+    const std::vector<uint8_t> body = EncodeBackRefs(data.data(), data.size(), 0, FlatCosts());
+    EXPECT_EQ(body, (std::vector<uint8_t>{'a', 'b', 'c', 0, 0, 0, 1, 99}));
+    int error = 0;
+    EXPECT_EQ(DecodeStage(0x40, 0, body, data.size(), &error), data);
 }
 
 TEST(BackRefEncoder, ReachesAcrossTheParseBlocks) {

@@ -1,6 +1,7 @@
 #include "tools/compress/StageEncoders.h"
 
 #include <algorithm>
+#include <emmintrin.h>
 #include <string.h>
 
 namespace {
@@ -11,10 +12,13 @@ constexpr size_t kBlockSize = 1 << 20;
 constexpr int kWindow = 255;
 constexpr int kMaxCount = 255;
 
-typedef uint8_t Lanes __attribute__((vector_size(16)));
+// The match finder keeps one length per distance in 16-byte SSE2 vectors.
+typedef __m128i Lanes;
 constexpr int kLaneCount = 16;
 constexpr int kVectors = 256 / kLaneCount;
 constexpr int kMaxGroups = 8;
+// Stands for distance 0 among the groups.
+constexpr int kZeroGroup = kMaxGroups;
 
 // Match lengths for all distances at one position. Slot t stands for distance 256 - t, so that
 // slot t compares with the byte at position - 256 + t and the slots line up with the input.
@@ -32,7 +36,7 @@ struct DistanceGroups {
 
 DistanceGroups GroupDistances(const SymbolCosts& costs, uint8_t escape) {
     DistanceGroups groups;
-    memset(groups.member, 0, sizeof(groups.member));
+    uint8_t member[kMaxGroups][256] = {};
     for (int d = 1; d <= kWindow; ++d) {
         // A distance equal to the escape would read as a literal escape byte.
         if (d == escape) continue;
@@ -44,53 +48,47 @@ DistanceGroups GroupDistances(const SymbolCosts& costs, uint8_t escape) {
         if (g == groups.count && groups.count < kMaxGroups)
             groups.bits[groups.count++] = costs.bits[d];
         if (g == kMaxGroups) g = kMaxGroups - 1;
-        const int slot = 256 - d;
-        groups.member[g][slot / kLaneCount][slot % kLaneCount] = 0xFF;
+        member[g][256 - d] = 0xFF;
     }
+    for (int g = 0; g < kMaxGroups; ++g)
+        for (int j = 0; j < kVectors; ++j)
+            groups.member[g][j] =
+                _mm_loadu_si128(reinterpret_cast<const Lanes*>(member[g] + j * kLaneCount));
     return groups;
 }
 
 int HorizontalMax(Lanes v) {
-    int best = 0;
-    for (int i = 0; i < kLaneCount; ++i)
-        best = std::max(best, static_cast<int>(v[i]));
-    return best;
-}
-
-Lanes Splat(uint8_t value) {
-    Lanes v;
-    for (int i = 0; i < kLaneCount; ++i)
-        v[i] = value;
-    return v;
+    v = _mm_max_epu8(v, _mm_srli_si128(v, 8));
+    v = _mm_max_epu8(v, _mm_srli_si128(v, 4));
+    v = _mm_max_epu8(v, _mm_srli_si128(v, 2));
+    v = _mm_max_epu8(v, _mm_srli_si128(v, 1));
+    return _mm_cvtsi128_si32(v) & 0xFF;
 }
 
 // Extends every match by the byte at window[256] (the current position): slot t grows by one
-// when window[t] equals it and drops to 0 otherwise. Lengths stop at kMaxCount.
+// when window[t] equals it and drops to 0 otherwise. Lengths stop at 255 (kMaxCount).
 bool ExtendMatches(MatchRow* row, const uint8_t* window) {
-    const Lanes current = Splat(window[256]);
-    const Lanes one = Splat(1);
-    const Lanes cap = Splat(kMaxCount);
-    Lanes any = Splat(0);
+    const Lanes current = _mm_set1_epi8(static_cast<char>(window[256]));
+    const Lanes one = _mm_set1_epi8(1);
+    Lanes any = _mm_setzero_si128();
     for (int j = 0; j < kVectors; ++j) {
-        Lanes bytes;
-        memcpy(&bytes, window + j * kLaneCount, sizeof(bytes));
-        const Lanes equal = reinterpret_cast<Lanes>(bytes == current);
-        const Lanes grow = reinterpret_cast<Lanes>(row->length[j] != cap) & one;
-        row->length[j] = (row->length[j] + grow) & equal;
-        any |= row->length[j];
+        const Lanes bytes =
+            _mm_loadu_si128(reinterpret_cast<const Lanes*>(window + j * kLaneCount));
+        const Lanes equal = _mm_cmpeq_epi8(bytes, current);
+        row->length[j] = _mm_and_si128(_mm_adds_epu8(row->length[j], one), equal);
+        any = _mm_or_si128(any, row->length[j]);
     }
-    for (int i = 0; i < kLaneCount; ++i)
-        if (any[i]) return true;
-    return false;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF;
 }
 
 // Smallest distance of group g whose match is at least count long (highest slot first).
 int PickDistance(const MatchRow& row, const DistanceGroups& groups, int g, int count) {
-    const Lanes wanted = Splat(static_cast<uint8_t>(count));
+    const Lanes wanted = _mm_set1_epi8(static_cast<char>(count));
     for (int j = kVectors - 1; j >= 0; --j) {
-        const Lanes hit = reinterpret_cast<Lanes>(row.length[j] >= wanted) & groups.member[g][j];
-        for (int lane = kLaneCount - 1; lane >= 0; --lane)
-            if (hit[lane]) return 256 - (j * kLaneCount + lane);
+        const Lanes length = row.length[j];
+        const Lanes atLeast = _mm_cmpeq_epi8(_mm_max_epu8(length, wanted), length);
+        const int hits = _mm_movemask_epi8(_mm_and_si128(atLeast, groups.member[g][j]));
+        if (hits) return 256 - (j * kLaneCount + 31 - __builtin_clz(static_cast<unsigned>(hits)));
     }
     return 0;
 }
@@ -126,12 +124,17 @@ class BackRefParser {
         MatchRow row;
         memset(&row, 0, sizeof(row));
         const uint8_t* data = padded_.data() + 256;
+        int zeros = 0;
         for (size_t i = length; i-- > 0;) {
             const size_t pos = begin + i;
             const bool anyMatch = ExtendMatches(&row, data + pos - 256);
             if (pos < 256) ForgetBeforeStart(&row, pos);
+            zeros = data[pos] == 0 ? std::min(zeros + 1, kMaxCount) : 0;
             rest_[i] = LiteralBits(data[pos]) + rest_[i + 1];
-            if (anyMatch) ChooseReference(row, i);
+            // Distance 0 appends zeros (the decoder's block starts zero-filled); it is usable
+            // unless 0 is the escape.
+            if (anyMatch || (zeros > 1 && escape_ != 0))
+                ChooseReference(row, i, escape_ != 0 ? zeros : 0);
         }
         for (size_t i = 0; i < length;) {
             const uint8_t value = data[begin + i];
@@ -150,25 +153,23 @@ class BackRefParser {
 
     static void ForgetBeforeStart(MatchRow* row, size_t pos) {
         // Distances above pos would reach before the data.
-        for (size_t slot = 0; slot < 256 - pos; ++slot)
-            row->length[slot / kLaneCount][slot % kLaneCount] = 0;
+        memset(reinterpret_cast<uint8_t*>(row->length), 0, 256 - pos);
     }
 
-    void ChooseReference(const MatchRow& row, size_t i) {
+    void ChooseReference(const MatchRow& row, size_t i, int zeros) {
         struct Reach {
             int longest;
             int group;
-        } reach[kMaxGroups];
+        } reach[kMaxGroups + 1];
         int groupCount = 0;
         for (int g = 0; g < groups_.count; ++g) {
-            Lanes longest = Splat(0);
-            for (int j = 0; j < kVectors; ++j) {
-                const Lanes masked = row.length[j] & groups_.member[g][j];
-                longest = longest > masked ? longest : masked;
-            }
+            Lanes longest = _mm_setzero_si128();
+            for (int j = 0; j < kVectors; ++j)
+                longest = _mm_max_epu8(longest, _mm_and_si128(row.length[j], groups_.member[g][j]));
             const int value = HorizontalMax(longest);
             if (value > 0) reach[groupCount++] = {value, g};
         }
+        if (zeros > 0) reach[groupCount++] = {zeros, kZeroGroup};
         if (groupCount == 0) return;
         // Few groups: insertion sort by reach.
         for (int a = 1; a < groupCount; ++a)
@@ -188,16 +189,22 @@ class BackRefParser {
                     bestTailCount = k;
                 }
             }
-            const uint32_t total = escapeBits + groups_.bits[reach[r].group] + bestTail;
+            const uint32_t total = escapeBits + GroupBits(reach[r].group) + bestTail;
             if (total < rest_[i]) {
                 rest_[i] = total;
                 count_[i] = static_cast<uint8_t>(bestTailCount);
                 distance_[i] = static_cast<uint8_t>(reach[r].group);
             }
         }
-        if (count_[i] > 0)
+        if (count_[i] > 0 && distance_[i] == kZeroGroup)
+            distance_[i] = 0;
+        else if (count_[i] > 0)
             distance_[i] =
                 static_cast<uint8_t>(PickDistance(row, groups_, distance_[i], count_[i]));
+    }
+
+    uint32_t GroupBits(int group) const {
+        return group == kZeroGroup ? costs_.bits[0] : groups_.bits[group];
     }
 
     size_t size_;

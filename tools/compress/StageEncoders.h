@@ -21,8 +21,9 @@ struct SymbolCosts {
 SymbolCosts FlatCosts();
 
 // Back-reference stage: the cheapest parse of data into literals, "E E" and "E d k" references
-// (d in 1..255 and never E, k in 1..255) under costs. Work and memory are bounded by parsing in
-// blocks; a reference may reach back into the previous block.
+// (k in 1..255; d in 1..255 copies from d bytes back, d 0 appends zeros; d is never E) under
+// costs. Work and memory are bounded by parsing in blocks; a reference may reach back into the
+// previous block.
 std::vector<uint8_t> EncodeBackRefs(const uint8_t* data, size_t size, uint8_t escape,
                                     const SymbolCosts& costs);
 
