@@ -27,6 +27,33 @@ bool LoadArchive(const std::string& path, LoadedArchive* out, std::string* error
     return true;
 }
 
+int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out) {
+    Arguments args;
+    std::string error;
+    if (!ParseArguments(argc, argv, {}, {}, &args, &error)) return UsageError(argv[0], error);
+    if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
+    if (!LoadArchive(args.positional[0], out, &error)) {
+        PrintError(argv[0], error);
+        return kExitFault;
+    }
+    return kExitOk;
+}
+
+bool WalkEntries(const PayloadArchive& archive,
+                 const std::function<void(int index, const ArchiveEntry& entry)>& visit,
+                 std::string* fault) {
+    for (int index = 0;; ++index) {
+        const unsigned char* at = nullptr;
+        EntryStatus status = archive.Locate(index, &at);
+        if (status == kEntryEnd) return true;
+        if (status != kEntryFound) {
+            *fault = "entry " + std::to_string(index) + ": " + DescribeStatus(status);
+            return false;
+        }
+        visit(index, ArchiveEntry(at));
+    }
+}
+
 std::string LogRecorder::Joined() const {
     std::string line;
     for (const std::string& text : texts) {

@@ -1,5 +1,6 @@
 // What the reading commands share: the archive inside a file, and the log reports they catch.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,16 @@ struct LoadedArchive {
 };
 
 bool LoadArchive(const std::string& path, LoadedArchive* out, std::string* error);
+
+// The start of a command whose one argument is FILE: kExitOk with the archive loaded, else
+// the exit code to end with (after its message).
+int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out);
+
+// Visits the entries in order, as the installer's walk reaches them. True when the walk got to
+// the end of the archive; false with "entry N: why" in fault when an entry stopped it.
+bool WalkEntries(const PayloadArchive& archive,
+                 const std::function<void(int index, const ArchiveEntry& entry)>& visit,
+                 std::string* fault);
 
 // Collects what the archive reader reports on one log channel while it lives.
 class LogRecorder : public LogChannel {

@@ -20,17 +20,13 @@ class Extraction {
 
     // Returns kExitFault when an entry had a checkword, decoding or write error.
     int Run() {
-        for (int index = 0;; ++index) {
-            const unsigned char* at = nullptr;
-            EntryStatus status = archive_.Locate(index, &at);
-            if (status == kEntryEnd) break;
-            if (status != kEntryFound) {
-                Fault(index, DescribeStatus(status) + std::string("; extraction stops here"));
-                break;
-            }
-            ExtractEntry(index, ArchiveEntry(at).Method());
-        }
-        return faulty_ ? kExitFault : kExitOk;
+        std::string stop;
+        bool whole = WalkEntries(
+            archive_,
+            [this](int index, const ArchiveEntry& entry) { ExtractEntry(index, entry.Method()); },
+            &stop);
+        if (!whole) PrintError(command_, stop + "; extraction stops here");
+        return faulty_ || !whole ? kExitFault : kExitOk;
     }
 
   private:

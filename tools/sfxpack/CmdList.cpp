@@ -5,26 +5,18 @@
 #include "tools/sfxpack/Commands.h"
 
 int CmdList(int argc, char** argv) {
-    Arguments args;
-    std::string error;
-    if (!ParseArguments(argc, argv, {}, {}, &args, &error)) return UsageError(argv[0], error);
-    if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     LoadedArchive loaded;
-    if (!LoadArchive(args.positional[0], &loaded, &error)) {
-        PrintError(argv[0], error);
-        return kExitFault;
-    }
-    for (int index = 0;; ++index) {
-        const unsigned char* at = nullptr;
-        EntryStatus status = loaded.archive.Locate(index, &at);
-        if (status == kEntryEnd) return kExitOk;
-        if (status != kEntryFound) {
-            PrintError(argv[0], "entry " + std::to_string(index) + ": " + DescribeStatus(status));
-            return kExitFault;
-        }
-        ArchiveEntry entry(at);
-        printf("%d\t%u\t%d\t%d\t%s\n", index, static_cast<unsigned>(entry.Method()),
-               static_cast<int>(entry.StoredDataLength()), static_cast<int>(entry.DecodedSize()),
-               DisplayName(entry).c_str());
-    }
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    std::string fault;
+    bool whole = WalkEntries(
+        loaded.archive,
+        [](int index, const ArchiveEntry& entry) {
+            printf("%d\t%u\t%d\t%d\t%s\n", index, static_cast<unsigned>(entry.Method()),
+                   static_cast<int>(entry.StoredDataLength()),
+                   static_cast<int>(entry.DecodedSize()), DisplayName(entry).c_str());
+        },
+        &fault);
+    if (whole) return kExitOk;
+    PrintError(argv[0], fault);
+    return kExitFault;
 }

@@ -33,36 +33,24 @@ std::string CheckData(const ArchiveEntry& entry) {
 } // namespace
 
 int CmdVerify(int argc, char** argv) {
-    Arguments args;
-    std::string error;
-    if (!ParseArguments(argc, argv, {}, {}, &args, &error)) return UsageError(argv[0], error);
-    if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     LoadedArchive loaded;
-    if (!LoadArchive(args.positional[0], &loaded, &error)) {
-        PrintError(argv[0], error);
-        return kExitFault;
-    }
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    int entries = 0;
     int faults = 0;
-    int index = 0;
-    for (;; ++index) {
-        const unsigned char* at = nullptr;
-        EntryStatus status = loaded.archive.Locate(index, &at);
-        if (status == kEntryEnd) break;
-        if (status != kEntryFound) {
-            PrintError(argv[0], "entry " + std::to_string(index) + ": " + DescribeStatus(status) +
-                                    "; the installer stops here");
-            ++faults;
-            break;
-        }
-        ArchiveEntry entry(at);
-        std::string fault = CheckData(entry);
-        if (!fault.empty()) {
+    std::string stop;
+    bool whole = WalkEntries(
+        loaded.archive,
+        [&](int index, const ArchiveEntry& entry) {
+            ++entries;
+            std::string fault = CheckData(entry);
+            if (fault.empty()) return;
             PrintError(argv[0],
                        "entry " + std::to_string(index) + " " + DisplayName(entry) + ": " + fault);
             ++faults;
-        }
-    }
-    if (faults) return kExitFault;
-    printf("%d entries, all sound\n", index);
+        },
+        &stop);
+    if (!whole) PrintError(argv[0], stop + "; the installer stops here");
+    if (faults || !whole) return kExitFault;
+    printf("%d entries, all sound\n", entries);
     return kExitOk;
 }
