@@ -236,56 +236,54 @@ void FENETRE::OnKeyUp(MSG_REC*) {}
 void FENETRE::OnKeyDown(MSG_REC*) {}
 void FENETRE::OnChar(MSG_REC*) {}
 
-void FENETRE::HandleHScroll(MSG_REC* record) {
+// The handlers of one scroll bar, in scroll-code order.
+struct ScrollHandlers {
+    void (FENETRE::*lineUp)(int);
+    void (FENETRE::*lineDown)(int);
+    void (FENETRE::*pageUp)(int);
+    void (FENETRE::*pageDown)(int);
+    void (FENETRE::*thumbPosition)(int, int);
+    void (FENETRE::*thumbTrack)(int, int);
+};
+
+static void SplitScroll(FENETRE* window, const ScrollHandlers& on, MSG_REC* record) {
     int position = static_cast<int>(record->wParam >> 16);
     switch (record->wParam & 0xFFFF) {
     case SB_LINEUP:
-        OnHLineUp(position);
+        (window->*on.lineUp)(position);
         break;
     case SB_LINEDOWN:
-        OnHLineDown(position);
+        (window->*on.lineDown)(position);
         break;
     case SB_PAGEUP:
-        OnHPageUp(position);
+        (window->*on.pageUp)(position);
         break;
     case SB_PAGEDOWN:
-        OnHPageDown(position);
+        (window->*on.pageDown)(position);
         break;
     case SB_THUMBPOSITION:
-        OnHThumbPosition(position, record->lParam);
+        (window->*on.thumbPosition)(position, record->lParam);
         break;
     case SB_THUMBTRACK:
-        OnHThumbTrack(position, record->lParam);
+        (window->*on.thumbTrack)(position, record->lParam);
         break;
     default:
         break;
     }
 }
 
+void FENETRE::HandleHScroll(MSG_REC* record) {
+    static const ScrollHandlers horizontal = {&FENETRE::OnHLineUp,        &FENETRE::OnHLineDown,
+                                              &FENETRE::OnHPageUp,        &FENETRE::OnHPageDown,
+                                              &FENETRE::OnHThumbPosition, &FENETRE::OnHThumbTrack};
+    SplitScroll(this, horizontal, record);
+}
+
 void FENETRE::HandleVScroll(MSG_REC* record) {
-    int position = static_cast<int>(record->wParam >> 16);
-    switch (record->wParam & 0xFFFF) {
-    case SB_LINEUP:
-        OnVLineUp(position);
-        break;
-    case SB_LINEDOWN:
-        OnVLineDown(position);
-        break;
-    case SB_PAGEUP:
-        OnVPageUp(position);
-        break;
-    case SB_PAGEDOWN:
-        OnVPageDown(position);
-        break;
-    case SB_THUMBPOSITION:
-        OnVThumbPosition(position, record->lParam);
-        break;
-    case SB_THUMBTRACK:
-        OnVThumbTrack(position, record->lParam);
-        break;
-    default:
-        break;
-    }
+    static const ScrollHandlers vertical = {&FENETRE::OnVLineUp,        &FENETRE::OnVLineDown,
+                                            &FENETRE::OnVPageUp,        &FENETRE::OnVPageDown,
+                                            &FENETRE::OnVThumbPosition, &FENETRE::OnVThumbTrack};
+    SplitScroll(this, vertical, record);
 }
 
 void FENETRE::OnHLineUp(int) {}

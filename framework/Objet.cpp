@@ -1,5 +1,6 @@
 #include "framework/Objet.h"
 #include "framework/Application.h"
+#include "support/NewestFirstList.h"
 #include "support/Text.h"
 
 int32_t OBJET::s_liveCount;
@@ -26,26 +27,19 @@ OBJET::~OBJET() {
     UnlinkFromOwner();
 }
 
+static NewestFirstList<OBJET> ChildrenOf(OBJET* owner) {
+    return {owner->firstChild, owner->lastChild, &OBJET::nextSibling, &OBJET::prevSibling};
+}
+
+static constexpr NewestFirstList<FEN_OBJ> s_registry = {
+    FEN_OBJ::s_registryHead, FEN_OBJ::s_registryTail, &FEN_OBJ::olderEntry, &FEN_OBJ::newerEntry};
+
 void OBJET::LinkToOwner() {
-    nextSibling = owner->firstChild;
-    owner->firstChild = this;
-    prevSibling = nullptr;
-    if (!owner->lastChild)
-        owner->lastChild = this;
-    else
-        nextSibling->prevSibling = this;
+    ChildrenOf(owner).PushNewest(this);
 }
 
 void OBJET::UnlinkFromOwner() {
-    if (!owner) return;
-    if (nextSibling)
-        nextSibling->prevSibling = prevSibling;
-    else
-        owner->lastChild = prevSibling;
-    if (prevSibling)
-        prevSibling->nextSibling = nextSibling;
-    else
-        owner->firstChild = nextSibling;
+    if (owner) ChildrenOf(owner).Remove(this);
 }
 
 // Each child unlinks itself as it goes, so the newest is always first.
@@ -130,25 +124,12 @@ FEN_OBJ::FEN_OBJ(FEN_OBJ* owner_) : OBJET(owner_, 0), FEN_ATTRIB() {
     menuId = 0;
     createParam = nullptr;
     handle = nullptr;
-    olderEntry = s_registryHead;
-    s_registryHead = this;
-    newerEntry = nullptr;
-    if (!s_registryTail)
-        s_registryTail = this;
-    else
-        olderEntry->newerEntry = this;
+    s_registry.PushNewest(this);
     parentHandle = owner_ ? owner_->handle : nullptr;
 }
 
 FEN_OBJ::~FEN_OBJ() {
-    if (s_registryTail == this)
-        s_registryTail = newerEntry;
-    else
-        olderEntry->newerEntry = newerEntry;
-    if (s_registryHead == this)
-        s_registryHead = olderEntry;
-    else
-        newerEntry->olderEntry = olderEntry;
+    s_registry.Remove(this);
 }
 
 int FEN_OBJ::HasId(int id) {

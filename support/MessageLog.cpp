@@ -1,36 +1,27 @@
 #include "support/MessageLog.h"
 #include "support/LogChannel.h"
+#include "support/NewestFirstList.h"
 #include "support/Text.h"
 #include "support/Win32Forward.h"
 
 APPLI_MSG* APPLI_MSG::s_head;
 APPLI_MSG* APPLI_MSG::s_tail;
 
+static constexpr NewestFirstList<APPLI_MSG> s_receivers = {APPLI_MSG::s_head, APPLI_MSG::s_tail,
+                                                           &APPLI_MSG::next, &APPLI_MSG::previous};
+
 APPLI_MSG::APPLI_MSG(const char* name_)
     : next(nullptr), previous(nullptr), messageNumber(0), registered(0) {
     name[0] = 0;
     if (!name_ || !name_[0]) return;
-    next = s_head;
-    s_head = this;
-    if (!s_tail)
-        s_tail = this;
-    else
-        next->previous = this;
+    s_receivers.PushNewest(this);
     registered = 1;
     TextCopy(name, name_, sizeof name);
     messageNumber = ForwardRegisterWindowMessage(name);
 }
 
 APPLI_MSG::~APPLI_MSG() {
-    if (!registered) return;
-    if (s_tail == this)
-        s_tail = previous;
-    else
-        next->previous = previous;
-    if (s_head == this)
-        s_head = next;
-    else
-        previous->next = next;
+    if (registered) s_receivers.Remove(this);
 }
 
 int DispatchRegisteredMessage(MSG_REC* record) {
