@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "framework/Application.h"
@@ -246,6 +247,60 @@ TEST_F(Application, InstanceProtocolAnswersQueriesFromOtherWindowsOnly) {
     PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     delete app.mainWindow;
     app.mainWindow = nullptr;
+}
+
+// An application that looks for a running instance and hands over to it.
+class HandingOverApp : public ScriptedApp {
+  public:
+    HandingOverApp(int handOver)
+        : ScriptedApp("FwSingleApp", nullptr, nullptr), handOver_(handOver) {}
+    int WantsSingleInstance() override { return 1; }
+    int InitInstance() override {
+        ScriptedApp::InitInstance();
+        window = mainWindow->handle;
+        return 0;
+    }
+    int HandOver(int* value) override {
+        if (handOver_) *value = 77;
+        return handOver_;
+    }
+    void Run() override { journal.push_back("Run"); }
+    HWND window = nullptr;
+
+  private:
+    int handOver_;
+};
+
+TEST_F(Application, StartHandsOverToAnInstanceAlreadyRunning) {
+    WNDCLASSA c = {};
+    c.lpfnWndProc = Sink::Proc;
+    c.hInstance = Self();
+    c.lpszClassName = "FwRunningInstance";
+    RegisterClassA(&c);
+    HWND running = CreateWindowExA(0, "FwRunningInstance", "", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                   nullptr, Self(), nullptr);
+    ASSERT_NE(nullptr, running);
+    Sink::s_answers = true;
+    const std::pair<int, int> expected[] = {{1, 0}, {2, 77}}; // show it, or pass a value
+    for (int handOver = 0; handOver < 2; ++handOver) {
+        HandingOverApp app(handOver);
+        Sink::s_number = app.messageNumber;
+        Sink::s_heard.clear();
+        app.Start();
+        EXPECT_EQ(nullptr, app.mainWindow);
+        EXPECT_EQ(running, app.otherInstanceWindow);
+        EXPECT_EQ(handOver == 0, !IsWindow(app.window)) << "only showing the other ends this one";
+        if (IsWindow(app.window)) DestroyWindow(app.window);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        ASSERT_EQ(2u, Sink::s_heard.size()); // the query, then the posted request
+        EXPECT_EQ(expected[handOver], Sink::s_heard[1]);
+        EXPECT_EQ(0, std::count(app.journal.begin(), app.journal.end(), "Run")); // no loop
+        PALETTE::MakeDrawingResources();
+    }
+    Sink::s_answers = false;
+    DestroyWindow(running);
 }
 
 TEST(ApplicationStartUp, ClassesCarryTheSharedIconsAndCursor) {
