@@ -1,0 +1,98 @@
+// Decompress on any stream, with the decoded size taken from the first four input bytes.
+#include "FuzzCheck.h"
+
+#include "archive/Decompressor.h"
+
+#include <limits.h>
+#include <stdint.h>
+#include <string.h>
+#include <vector>
+
+namespace {
+
+const unsigned char kUntouched = 0xA5;
+const int32_t kLargestSize = 1 << 16;
+
+int32_t DecodedSizeFrom(const uint8_t* data) {
+    int32_t size = int32_t(uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+                           uint32_t(data[3]) << 24);
+    // Keep memory small, but let negative and wrapping sizes through: they must be refused.
+    if (size > kLargestSize && size < INT_MAX - 2 * kStageSlack) size &= kLargestSize - 1;
+    return size;
+}
+
+bool KnownCode(int code) {
+    switch (code) {
+    case kErrNoMemory:
+    case kErrShortStream:
+    case kErrDecodedSize:
+    case kErrFourZeros:
+    case kErrIndexPastEnd:
+    case kErrClassWidth:
+    case kErrPlace:
+    case kErrTooManySymbols:
+    case kErrShortHeader:
+    case kErrDistance:
+    case kErrRefTruncated:
+    case kErrRefOverflow:
+    case kErrRunTruncated:
+    case kErrRunOverflow:
+    case kErrCopyOverflow:
+        return true;
+    }
+    return false;
+}
+
+struct PrefixOutcome {
+    int count = 0, code = 0;
+    std::vector<unsigned char> out;
+};
+
+PrefixOutcome DecodePrefix(const uint8_t* input, int length, int capacity, bool bySymbol) {
+    PrefixOutcome r;
+    r.out.assign(capacity, 0);
+    PrefixClassDecoder decoder;
+    try {
+        decoder.LoadTable(input, length);
+        r.count = bySymbol ? decoder.DecodeAllBySymbol(r.out.data(), capacity)
+                           : decoder.DecodeAll(r.out.data(), capacity);
+    } catch (CtCompressExcept& e) {
+        r.code = e.code;
+    }
+    r.out.resize(r.count);
+    return r;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 4 || size > INT_MAX) return 0;
+    const int32_t decodedSize = DecodedSizeFrom(data);
+    const uint8_t* stream = data + 4;
+    const int length = int(size - 4);
+    // Exactly the room the caller guarantees: the sanitizer sees any write past it.
+    std::vector<unsigned char> destination(decodedSize > 0 ? decodedSize : 0, kUntouched);
+    unsigned char none = kUntouched;
+    unsigned char* target = destination.empty() ? &none : destination.data();
+
+    int written = -1, code = -1;
+    int ok = DecompressDetailed(stream, length, target, decodedSize, &written, &code);
+    if (ok) {
+        FUZZ_CHECK(code == 0 && written >= 0 && written <= decodedSize);
+        FUZZ_CHECK(Decompress(stream, length, target, decodedSize) == written);
+    } else {
+        FUZZ_CHECK(KnownCode(code) && written == 0);
+        for (unsigned char b : destination)
+            FUZZ_CHECK(b == kUntouched);
+        FUZZ_CHECK(Decompress(stream, length, target, decodedSize) == 0);
+    }
+
+    // The table-driven prefix-class decoder must agree with the symbol-by-symbol one.
+    if (length > 0 && decodedSize >= 0 && decodedSize <= kLargestSize) {
+        PrefixOutcome table = DecodePrefix(stream, length, decodedSize, false);
+        PrefixOutcome exact = DecodePrefix(stream, length, decodedSize, true);
+        FUZZ_CHECK(table.code == exact.code && table.count == exact.count);
+        FUZZ_CHECK(table.out == exact.out);
+    }
+    return 0;
+}
