@@ -1,10 +1,10 @@
 // The archive writer against the installer's own reader.
 #include "archive/PayloadArchive.h"
+#include "tests/pack/RandomBytes.h"
 #include "tools/pack/ArchiveWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -35,14 +35,6 @@ ReadBack Read(const std::vector<uint8_t>& archive, int index) {
     return r;
 }
 
-std::vector<uint8_t> Random(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out)
-        b = uint8_t(gen());
-    return out;
-}
-
 std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
@@ -69,7 +61,7 @@ TEST_P(EveryMethod, EntriesReadBackThroughTheInstallersReader) {
         repeated += "Install=Mon logiciel\r\nVersion=2\r\n";
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
         {"setup.kvr", Bytes(repeated)},
-        {"AutoInst_\xE9t\xE9.exe", Random(70000, 7)},
+        {"AutoInst_\xE9t\xE9.exe", RandomBytes(70000, 7)},
         {"empty.txt", {}},
         {std::string(63, 'n'), std::vector<uint8_t>(5000, 0xAA)},
     };

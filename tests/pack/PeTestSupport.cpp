@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -81,12 +80,4 @@ std::string PayloadLine(const std::vector<uint8_t>& bytes) {
     char line[64];
     snprintf(line, sizeof line, "size=%zu fnv=%08x", bytes.size(), Fnv1a(bytes));
     return line;
-}
-
-std::vector<uint8_t> RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out)
-        b = uint8_t(gen());
-    return out;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/pack/RandomBytes.h"
+
 std::vector<uint8_t> LoadFile(const std::string& path);
 void SaveFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ProbePath(const std::string& name);   // a probe built for the tests
@@ -26,5 +28,3 @@ ProbeReport RunProbe(const std::string& exe);
 // The line a probe prints for a payload or resource of these bytes.
 uint32_t Fnv1a(const std::vector<uint8_t>& bytes);
 std::string PayloadLine(const std::vector<uint8_t>& bytes);
-
-std::vector<uint8_t> RandomBytes(size_t size, unsigned seed);

@@ -15,11 +15,6 @@ enum : uint32_t {
 const char16_t kPayloadType[] = u"EXE_DATA";
 const uint32_t kPayloadId = 1;
 
-bool Fail(std::string* error, const char* reason) {
-    *error = reason;
-    return false;
-}
-
 bool IsPowerOfTwo(uint32_t value) {
     return value != 0 && (value & (value - 1)) == 0;
 }
@@ -114,7 +109,7 @@ bool FindPayloadInPe(const std::vector<uint8_t>& file, size_t* offset, size_t* l
     PeLayout pe;
     if (!ParsePe(file, &pe, error)) return false;
     if (pe.DirRva(kPeDirResource) == 0 || pe.DirSize(kPeDirResource) == 0)
-        return Fail(error, "no resources in the executable");
+        return PeFail(error, "no resources in the executable");
     return FindResourceData(file, pe, kPayloadType, kPayloadId, offset, length, error);
 }
 
@@ -145,11 +140,11 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     if (!ParsePe(stub, &pe, error)) return false;
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
         pe.fileAlignment > pe.sectionAlignment)
-        return Fail(error, "bad section or file alignment in the PE header");
+        return PeFail(error, "bad section or file alignment in the PE header");
     if (pe.directoryCount <= kPeDirResource)
-        return Fail(error, "the PE header has no resource directory entry");
+        return PeFail(error, "the PE header has no resource directory entry");
     if (pe.DirSize(kPeDirSecurity) != 0)
-        return Fail(error, "the stub is signed; sign the installer after building it instead");
+        return PeFail(error, "the stub is signed; sign the installer after building it instead");
 
     std::vector<ResourceLeaf> leaves;
     if (!ReadResources(stub, pe, &leaves, error)) return false;
@@ -179,14 +174,14 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
         for (const PeSection& s : pe.sections)
             if (s.rawSize != 0 && s.rawPointer < firstRaw) firstRaw = s.rawPointer;
         if (kPeSectionHeaderSize > firstRaw || header > firstRaw - kPeSectionHeaderSize)
-            return Fail(error, "no room in the stub's headers for another section");
+            return PeFail(error, "no room in the stub's headers for another section");
         for (uint32_t i = 0; i < kPeSectionHeaderSize; ++i)
             if (stub[header + i] != 0)
-                return Fail(error, "no room in the stub's headers for another section");
+                return PeFail(error, "no room in the stub's headers for another section");
         rva = AlignUp(ImageEnd(pe), pe.sectionAlignment);
         raw = AlignUp(stub.size(), pe.fileAlignment);
     }
-    if (rva > 0x7FFFFFFF || raw > 0x7FFFFFFF) return Fail(error, "the stub is too large");
+    if (rva > 0x7FFFFFFF || raw > 0x7FFFFFFF) return PeFail(error, "the stub is too large");
     std::vector<uint8_t> section;
     if (!BuildResourceSection(&kept, uint32_t(rva), &section, error)) return false;
     uint64_t rawSize = AlignUp(section.size(), pe.fileAlignment);
@@ -197,7 +192,7 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     written.virtualSize = uint32_t(section.size());
     uint64_t imageEnd = AlignUp(ImageEnd(after), pe.sectionAlignment);
     if (raw + rawSize > 0x7FFFFFFF || imageEnd > 0x7FFFFFFF)
-        return Fail(error, "the installer would be too large");
+        return PeFail(error, "the installer would be too large");
 
     std::vector<uint8_t>& o = *out;
     o.assign(stub.begin(), stub.begin() + (raw < stub.size() ? size_t(raw) : stub.size()));

@@ -13,11 +13,6 @@ enum : uint32_t {
     kMaxSections = 96,
 };
 
-bool Fail(std::string* error, const char* reason) {
-    *error = reason;
-    return false;
-}
-
 } // namespace
 
 int PeLayout::SectionOf(uint32_t rva) const {
@@ -44,28 +39,28 @@ bool PeLayout::RvaToOffset(uint32_t rva, uint32_t count, size_t fileLength, size
 bool ParsePe(const std::vector<uint8_t>& file, PeLayout* pe, std::string* error) {
     ByteReader r(file.data(), file.size());
     if (r.U16(0) != kMzMagic || !r.Ok())
-        return Fail(error, "not a Windows executable (no MZ header)");
+        return PeFail(error, "not a Windows executable (no MZ header)");
     uint32_t peOffset = r.U32(0x3C);
     if (r.U32(peOffset) != kPeSignature || !r.Ok())
-        return Fail(error, "not a PE image (no PE signature)");
+        return PeFail(error, "not a PE image (no PE signature)");
     size_t fileHeader = size_t(peOffset) + 4;
     uint32_t machine = r.U16(fileHeader);
     uint32_t sectionCount = r.U16(fileHeader + 2);
     uint32_t optionalSize = r.U16(fileHeader + 16);
-    if (!r.Ok()) return Fail(error, "truncated PE file header");
-    if (machine != kMachineI386) return Fail(error, "not a 32-bit x86 executable");
+    if (!r.Ok()) return PeFail(error, "truncated PE file header");
+    if (machine != kMachineI386) return PeFail(error, "not a 32-bit x86 executable");
     size_t opt = fileHeader + 20;
     if (!r.Has(opt, optionalSize) || optionalSize < kOptDirectories || r.U16(opt) != kPe32Magic)
-        return Fail(error, "not a 32-bit PE image (optional header)");
+        return PeFail(error, "not a 32-bit PE image (optional header)");
     uint32_t directoryCount = r.U32(opt + kOptDirectoryCount);
     if (directoryCount > kMaxDirectories) directoryCount = kMaxDirectories;
     if (directoryCount * 8 > optionalSize - kOptDirectories)
-        return Fail(error, "data directories run past the optional header");
+        return PeFail(error, "data directories run past the optional header");
     if (sectionCount == 0 || sectionCount > kMaxSections)
-        return Fail(error, "bad number of sections in the PE header");
+        return PeFail(error, "bad number of sections in the PE header");
     size_t table = opt + optionalSize;
     if (!r.Has(table, sectionCount * kPeSectionHeaderSize))
-        return Fail(error, "truncated section table");
+        return PeFail(error, "truncated section table");
 
     pe->optionalHeader = opt;
     pe->sectionTable = table;
@@ -89,5 +84,5 @@ bool ParsePe(const std::vector<uint8_t>& file, PeLayout* pe, std::string* error)
         s.characteristics = r.U32(at + 36);
         pe->sections.push_back(s);
     }
-    return r.Ok() || Fail(error, "truncated PE headers");
+    return r.Ok() || PeFail(error, "truncated PE headers");
 }

@@ -22,6 +22,12 @@ enum : uint32_t {
     kOptDirectories = 96,
 };
 
+// Sets the one-line reason and returns false.
+inline bool PeFail(std::string* error, const char* reason) {
+    *error = reason;
+    return false;
+}
+
 struct PeSection {
     uint8_t name[8];
     uint32_t virtualSize;

@@ -18,11 +18,6 @@ enum : uint32_t {
     kDataAlignment = 8,
 };
 
-bool Fail(std::string* error, const char* reason) {
-    *error = reason;
-    return false;
-}
-
 struct DirEntry {
     uint32_t nameWord;
     uint32_t target;
@@ -36,10 +31,10 @@ class ResourceTree {
     // False when the image has no resource directory or it lies outside the file.
     bool Open(std::string* error) {
         uint32_t rva = pe_.DirRva(kPeDirResource);
-        if (rva == 0 || pe_.DirSize(kPeDirResource) == 0) return Fail(error, "no resources");
+        if (rva == 0 || pe_.DirSize(kPeDirResource) == 0) return PeFail(error, "no resources");
         size_t at;
         if (!pe_.RvaToOffset(rva, kDirHeaderSize, file_.size(), &at))
-            return Fail(error, "resource directory lies outside the file");
+            return PeFail(error, "resource directory lies outside the file");
         const PeSection& s = pe_.sections[pe_.SectionOf(rva)];
         size_t length = s.rawSize - (rva - s.virtualAddress);
         if (length > file_.size() - at) length = file_.size() - at;
@@ -50,7 +45,7 @@ class ResourceTree {
     bool Directory(uint32_t offset, std::vector<DirEntry>* entries, std::string* error) {
         uint32_t count = uint32_t(tree_.U16(offset + 12)) + tree_.U16(offset + 14);
         if (!tree_.Ok() || !tree_.Has(offset, kDirHeaderSize + count * kDirEntrySize))
-            return Fail(error, "resource directory table runs past its section");
+            return PeFail(error, "resource directory table runs past its section");
         entries->clear();
         for (uint32_t i = 0; i < count; ++i) {
             size_t at = size_t(offset) + kDirHeaderSize + i * kDirEntrySize;
@@ -67,7 +62,7 @@ class ResourceTree {
         uint32_t at = nameWord & ~kHighBit;
         uint32_t length = tree_.U16(at);
         if (!tree_.Has(size_t(at) + 2, size_t(length) * 2))
-            return Fail(error, "resource name runs past its section");
+            return PeFail(error, "resource name runs past its section");
         for (uint32_t i = 0; i < length; ++i)
             key->text.push_back(char16_t(tree_.U16(at + 2 + 2 * i)));
         return true;
@@ -82,9 +77,9 @@ class ResourceTree {
         uint32_t rva = tree_.U32(target);
         uint32_t size = tree_.U32(size_t(target) + 4);
         leaf->codePage = tree_.U32(size_t(target) + 8);
-        if (!tree_.Ok()) return Fail(error, "resource data entry runs past its section");
+        if (!tree_.Ok()) return PeFail(error, "resource data entry runs past its section");
         if (!pe_.RvaToOffset(rva, size, file_.size(), offset))
-            return Fail(error, "resource data lies outside the file");
+            return PeFail(error, "resource data lies outside the file");
         *length = size;
         return true;
     }
@@ -128,15 +123,15 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
     for (const DirEntry& type : types) {
         if (!ResourceTree::IsSubtable(type.target) ||
             !tree.Directory(ResourceTree::Subtable(type.target), &names, error))
-            return Fail(error, "resource tree is not three levels deep");
+            return PeFail(error, "resource tree is not three levels deep");
         for (const DirEntry& name : names) {
             if (!ResourceTree::IsSubtable(name.target) ||
                 !tree.Directory(ResourceTree::Subtable(name.target), &languages, error))
-                return Fail(error, "resource tree is not three levels deep");
+                return PeFail(error, "resource tree is not three levels deep");
             for (const DirEntry& language : languages) {
                 if (ResourceTree::IsSubtable(language.target) || (language.nameWord & kHighBit))
-                    return Fail(error, "resource tree is not three levels deep");
-                if (leaves->size() == kMaxLeaves) return Fail(error, "too many resources");
+                    return PeFail(error, "resource tree is not three levels deep");
+                if (leaves->size() == kMaxLeaves) return PeFail(error, "too many resources");
                 ResourceLeaf leaf;
                 size_t offset, length;
                 if (!tree.Key(type.nameWord, &leaf.type, error) ||
@@ -145,7 +140,7 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
                     return false;
                 // Entries sharing data could otherwise multiply the file many times over.
                 if (length > file.size() - total)
-                    return Fail(error, "resource data larger than the file");
+                    return PeFail(error, "resource data larger than the file");
                 total += length;
                 leaf.language = language.nameWord;
                 leaf.data.assign(file.begin() + offset, file.begin() + offset + length);
@@ -177,9 +172,9 @@ bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
                 break;
             }
         }
-        if (!found) return Fail(error, "no EXE_DATA resource with id 1");
+        if (!found) return PeFail(error, "no EXE_DATA resource with id 1");
         if (ResourceTree::IsSubtable(found->target) != (level < 2))
-            return Fail(error, "resource tree is not three levels deep");
+            return PeFail(error, "resource tree is not three levels deep");
         table = ResourceTree::Subtable(found->target);
     }
     ResourceLeaf leaf;
@@ -281,7 +276,7 @@ bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva
             names.push_back(NameNode{&leaf.name, {}});
             strings += leaf.name.named ? 2 + 2 * leaf.name.text.size() : 0;
         } else if (names.back().languages.back()->language == leaf.language) {
-            return Fail(error, "two resources with the same type, name and language");
+            return PeFail(error, "two resources with the same type, name and language");
         }
         names.back().languages.push_back(&leaf);
         data = Align(data + leaf.data.size(), kDataAlignment);
@@ -295,7 +290,7 @@ bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva
     uint64_t entriesAt = Align(tables + strings, 4);
     uint64_t dataAt = Align(entriesAt + uint64_t(leaves->size()) * kDataEntrySize, kDataAlignment);
     if (dataAt + data > 0x7FFFFFFF || sectionRva + dataAt + data > 0xFFFFFFFFu)
-        return Fail(error, "resources too large");
+        return PeFail(error, "resources too large");
 
     section->assign(size_t(dataAt + data), 0);
     SectionWriter w(section, sectionRva);
