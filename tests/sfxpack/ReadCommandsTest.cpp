@@ -193,6 +193,13 @@ TEST_F(SfxpackRead, DamagedArchivesTable) {
          "entry 0: damaged entry header"},
         {"archive of 3 bytes", [](Bytes* a) { a->resize(3); }, 1, 0, 1, 1,
          "entry 0: damaged entry header"},
+        {"MZ but not a PE file",
+         [](Bytes* a) {
+             a->assign(300, 0);
+             (*a)[0] = 'M';
+             (*a)[1] = 'Z';
+         },
+         1, 0, 1, 1, "a.arc: "},
         {"size word 0 ends the walk", [](Bytes* a) { PutU32(&(*a)[kEntry1], 0); }, 0, 1, 0, 0, ""},
     };
     for (const auto& row : rows) {
