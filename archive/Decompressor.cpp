@@ -9,7 +9,6 @@
 
 namespace {
 
-const int kLookupBits = 12; // the longest code: 4 selector bits and 8 index bits
 // Lookup entries: the bits used in bits 0-3 (so a shift can take the entry as its count), the
 // number of symbols in bits 6-7, up to three symbols in the upper bytes.
 const unsigned kMaxPerEntry = 3;
@@ -150,10 +149,11 @@ void PrefixClassDecoder::BuildLookup() {
 
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     int count = 0;
-    // The table path reads 8 bytes at a time and uses at most 48 bits of them, and only while
-    // ten bytes lie ahead: its codes end at least two bytes before the last, so no
-    // end-of-stream rule can apply to them. The rest goes symbol by symbol.
-    const int kAhead = 10, kLookups = 4, kMinimumStream = 64;
+    // The table path reads 8 bytes at a time and uses at most 4 x 13 bits of them, and only
+    // while ten bytes lie ahead: its codes end at least two bytes before the last, so no
+    // end-of-stream rule can apply to them. The rest goes symbol by symbol, and so do short
+    // streams, which would not repay building the table.
+    const int kAhead = 10, kLookups = 4, kMinimumStream = 256;
     const int kRoundRoom = kLookups * kMaxPerEntry + 1; // each lookup stores 4 bytes
     if (bitLength_ >= kMinimumStream) {
         BuildLookup();

@@ -63,6 +63,8 @@ class PrefixClassDecoder {
     int DecodeAllBySymbol(unsigned char* output, int capacity);
 
   private:
+    // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
+    static const int kLookupBits = 13;
     void BuildLookup();
 
     uint8_t widths_[4];
@@ -73,9 +75,9 @@ class PrefixClassDecoder {
     int bitLength_; // bytes in the bit stream
     int bytePos_;
     int bitPos_; // 0 is the most significant bit
-    // Next 12 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
+    // Next 13 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
     // zeros, a place past the table) that NextSymbol settles.
-    uint32_t lookup_[4096];
+    uint32_t lookup_[1 << kLookupBits];
 };
 
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,

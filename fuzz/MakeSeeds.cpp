@@ -48,7 +48,11 @@ std::vector<Bytes> Samples() {
         binary.push_back(static_cast<unsigned char>((k * k) >> 3 ^ k));
     Bytes zeros(300, 0);
     zeros.insert(zeros.end(), binary.begin(), binary.begin() + 40);
-    return {Text(prose), runs, binary, zeros, Text("ABC"), Bytes()};
+    // Long enough for the decoder's table path.
+    Bytes large;
+    for (int k = 0; k < 3000; ++k)
+        large.push_back(static_cast<unsigned char>(k % 7 ? "etaoin shrdlu"[k * k % 13] : k >> 4));
+    return {Text(prose), runs, binary, zeros, Text("ABC"), Bytes(), large};
 }
 
 } // namespace
