@@ -41,7 +41,11 @@ static void CleanFolder(const char* pattern) {
         if (batch.foundCount == 0 || failures >= batch.foundCount) return;
         for (int i = batch.foundCount - 1; i >= 0; --i) {
             SetFileAttributesA(batch.paths[i], FILE_ATTRIBUTE_NORMAL); // clears read-only
-            if (!DeleteFileA(batch.paths[i])) ++failures;
+            // A file that another program holds open with share-delete is only marked for
+            // deletion and stays listed: counted as a failure, or the passes would not end.
+            if (!DeleteFileA(batch.paths[i]) ||
+                GetFileAttributesA(batch.paths[i]) != INVALID_FILE_ATTRIBUTES)
+                ++failures;
         }
     }
 }

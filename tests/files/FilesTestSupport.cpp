@@ -89,9 +89,11 @@ static std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-TestPayload::TestPayload(const std::vector<TestEntry>& entries) {
+TestPayload TestPayload::Of(const std::vector<TestEntry>& entries) {
+    TestPayload payload;
     for (const TestEntry& entry : entries)
-        Add(entry);
+        payload.Add(entry);
+    return payload;
 }
 
 void TestPayload::Add(const TestEntry& entry) {

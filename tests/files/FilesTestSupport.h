@@ -56,8 +56,7 @@ struct TestEntry {
 // A payload made in memory, viewed as the installer views its resource.
 class TestPayload {
   public:
-    TestPayload() = default;
-    TestPayload(const std::vector<TestEntry>& entries);
+    static TestPayload Of(const std::vector<TestEntry>& entries);
     void Add(const TestEntry& entry);
     // An entry whose checkword does not match its bytes.
     void AddWithBadCheckword(const TestEntry& entry);

@@ -90,7 +90,7 @@ TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
          "AutoInst_a.exe"},
     };
     for (const SurveyRow& row : rows) {
-        TestPayload payload(row.entries);
+        TestPayload payload = TestPayload::Of(row.entries);
         std::string product, preInstall;
         Survey(payload.View(), &product, &preInstall);
         EXPECT_EQ(row.product, product) << row.what;
