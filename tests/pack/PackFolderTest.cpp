@@ -96,6 +96,33 @@ TEST(WriteTime, NamesEqualForWindows) {
     EXPECT_FALSE(SameWindowsName("a_b", "a b"));
 }
 
+TEST(WriteTime, EntryNamesAreInCodePage1252) {
+    std::string name, error;
+    struct {
+        const char* file;
+        const char* entry; // nullptr: refused
+    } rows[] = {
+        {"setup.exe", "setup.exe"},
+        {"G\xC3\xA9n\xC3\xA9ral.txt", "G\xE9n\xE9ral.txt"},   // UTF-8 converted
+        {"\xE2\x82\xACuro \xC5\x93uvre", "\x80uro \x9Cuvre"}, // 1252's own 0x80-0x9F
+        {"G\xE9n\xE9ral.txt", "G\xE9n\xE9ral.txt"},           // not UTF-8: already 1252
+        {"\xC0\xAF", "\xC0\xAF"},                             // overlong: bytes as they are
+        {"\xE6\x97\xA5.txt", nullptr},                        // not in 1252
+        {"\xC2\x81.txt", nullptr},                            // a C1 control
+    };
+    for (const auto& row : rows) {
+        bool ok = EntryName(row.file, &name, &error);
+        EXPECT_EQ(ok, row.entry != nullptr) << row.file << ": " << error;
+        if (ok && row.entry) {
+            EXPECT_EQ(name, row.entry);
+        }
+    }
+    // The 63-byte limit counts the converted bytes.
+    std::string e62(62, 'e');
+    EXPECT_TRUE(EntryName(e62 + "\xC3\xA9", &name, &error));
+    EXPECT_FALSE(EntryName(e62 + "\xC3\xA9\xC3\xA9", &name, &error));
+}
+
 TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
     Folder f("order");
     f.Put("b.txt", "second");
@@ -164,6 +191,23 @@ TEST(PackFolder, OrderFileDecidesTheOrder) {
     EXPECT_FALSE(Pack(f, &archive, &error, lists.Path() + "/none"));
     EXPECT_NE(error.find("cannot read order file"), std::string::npos);
 }
+
+#ifndef _WIN32
+TEST(PackFolder, Utf8NamesBecome1252AndMatchTheOrderFile) {
+    Folder f("utf8");
+    f.Put("G\xC3\xA9n\xC3\xA9ral.txt", "g");
+    f.Put("a.txt", "a");
+    Folder lists("utf8lists");
+    std::vector<uint8_t> archive;
+    std::string error;
+    ASSERT_TRUE(Pack(f, &archive, &error, lists.Put("order", "G\xC3\xA9n\xC3\xA9ral.txt\na.txt\n")))
+        << error;
+    std::vector<Entry> entries = ReadAll(archive);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "G\xE9n\xE9ral.txt");
+    EXPECT_EQ(entries[0].data, "g");
+}
+#endif
 
 TEST(PackFolder, BadInputIsRefusedWithAReason) {
     struct Row {

@@ -37,74 +37,126 @@ uint8_t FoldCp1252(uint8_t c) {
     return c;
 }
 
-bool LastWriteTime(const std::string& path, uint64_t* fileTime) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
+bool LastWriteTime(const fs::path& path, uint64_t* fileTime) {
 #ifdef _WIN32
+    struct _stat64 st;
+    if (_wstat64(path.c_str(), &st) != 0) return false;
     uint32_t nanoseconds = 0; // the C runtime gives whole seconds only
 #else
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
     uint32_t nanoseconds = uint32_t(st.st_mtim.tv_nsec);
 #endif
     *fileTime = UnixToFileTime(int64_t(st.st_mtime), nanoseconds);
     return true;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+bool ReadFile(const fs::path& path, size_t size, std::vector<uint8_t>* bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes->resize(size);
+    in.read(reinterpret_cast<char*>(bytes->data()), std::streamsize(size));
+    // A file that changed size while it was read would be stored wrong.
+    return in.gcount() == std::streamsize(size) && in.peek() == EOF;
 }
 
-// The names of the order file, each once, each a file of the folder, all files listed.
-bool ApplyOrder(const std::string& orderFile, std::vector<std::string>* names, std::string* error) {
-    std::vector<uint8_t> text;
-    if (!ReadFile(orderFile, &text)) return Fail(error, "cannot read order file " + orderFile);
-    std::vector<std::string> ordered;
-    std::string line;
-    text.push_back('\n');
-    for (uint8_t c : text) {
-        if (c != '\n') {
-            line += char(c);
-            continue;
-        }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (std::find(names->begin(), names->end(), line) == names->end())
-            return Fail(error,
-                        "order file names '" + line + "', which is not a file of the folder");
-        if (std::find(ordered.begin(), ordered.end(), line) != ordered.end())
-            return Fail(error, "order file names '" + line + "' twice");
-        ordered.push_back(line);
-        line.clear();
+// Decodes one UTF-8 sequence at text[*at]; false for anything that is not strict UTF-8.
+bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
+    uint8_t lead = uint8_t(text[*at]);
+    int extra = lead < 0x80                   ? 0
+                : lead >= 0xC2 && lead < 0xE0 ? 1
+                : lead >= 0xE0 && lead < 0xF0 ? 2
+                : lead >= 0xF0 && lead < 0xF5 ? 3
+                                              : -1;
+    if (extra < 0 || size_t(extra) > text.size() - *at - 1) return false;
+    uint32_t value = extra == 0 ? lead : lead & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        uint8_t next = uint8_t(text[*at + k]);
+        if ((next & 0xC0) != 0x80) return false;
+        value = value << 6 | (next & 0x3F);
     }
-    for (const std::string& name : *names)
-        if (std::find(ordered.begin(), ordered.end(), name) == ordered.end())
-            return Fail(error, "'" + name + "' is missing from the order file");
-    *names = ordered;
+    static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+    if (value < kLeast[extra] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000))
+        return false;
+    *at += 1 + extra;
+    *code = value;
     return true;
 }
 
-bool ListFolder(const std::string& folder, std::vector<std::string>* names, std::string* error) {
+// Code points of the bytes 0x80 to 0x9F of code page 1252 (0: not assigned).
+const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+int Cp1252Byte(uint32_t code) {
+    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return int(code);
+    for (int i = 0; i < 32; ++i)
+        if (code != 0 && kCp1252High[i] == code) return 0x80 + i;
+    return -1;
+}
+
+struct FolderFile {
+    std::string name; // as the entry's name: code page 1252
+    fs::path path;
+};
+
+bool ReadOrderFile(const std::string& path, std::vector<std::string>* names, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fail(error, "cannot read order file " + path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::string name;
+        if (!EntryName(line, &name, error)) return false;
+        names->push_back(name);
+    }
+    return !in.bad() || Fail(error, "cannot read order file " + path);
+}
+
+// The order file's names, each a file of the folder, once each, all files listed.
+bool ApplyOrder(const std::string& orderFile, std::vector<FolderFile>* files, std::string* error) {
+    std::vector<std::string> names;
+    if (!ReadOrderFile(orderFile, &names, error)) return false;
+    std::vector<FolderFile> ordered;
+    for (size_t i = 0; i < names.size(); ++i) {
+        auto named = [&](const FolderFile& f) { return f.name == names[i]; };
+        auto found = std::find_if(files->begin(), files->end(), named);
+        if (found == files->end())
+            return Fail(error,
+                        "order file names '" + names[i] + "', which is not a file of the folder");
+        if (std::find(names.begin(), names.begin() + i, names[i]) != names.begin() + i)
+            return Fail(error, "order file names '" + names[i] + "' twice");
+        ordered.push_back(*found);
+    }
+    for (const FolderFile& f : *files)
+        if (std::find(names.begin(), names.end(), f.name) == names.end())
+            return Fail(error, "'" + f.name + "' is missing from the order file");
+    *files = ordered;
+    return true;
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderFile>* files, std::string* error) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return Fail(error, "no folder " + folder);
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
-        std::string name = it->path().filename().string();
-        if (name.size() > kMaxEntryName) return Fail(error, "name longer than 63 bytes: " + name);
-        if (!IsPlainFileName(name.c_str()))
-            return Fail(error, "not a plain file name for Windows: " + name);
-        names->push_back(name);
+        FolderFile f;
+        f.path = it->path();
+        if (!EntryName(f.path.filename().u8string(), &f.name, error)) return false;
+        files->push_back(f);
     }
     if (ec) return Fail(error, "cannot list " + folder + ": " + ec.message());
-    if (names->empty()) return Fail(error, "no files in " + folder);
-    std::sort(names->begin(), names->end());
-    for (size_t i = 0; i < names->size(); ++i)
-        for (size_t k = i + 1; k < names->size(); ++k)
-            if (SameWindowsName((*names)[i], (*names)[k]))
-                return Fail(error,
-                            "names equal for Windows: " + (*names)[i] + " and " + (*names)[k]);
+    if (files->empty()) return Fail(error, "no files in " + folder);
+    std::sort(files->begin(), files->end(),
+              [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+    for (size_t i = 0; i < files->size(); ++i)
+        for (size_t k = i + 1; k < files->size(); ++k)
+            if (SameWindowsName((*files)[i].name, (*files)[k].name))
+                return Fail(error, "names equal for Windows: " + (*files)[i].name + " and " +
+                                       (*files)[k].name);
     return true;
 }
 
@@ -129,33 +181,53 @@ bool SameWindowsName(const std::string& a, const std::string& b) {
     return true;
 }
 
+bool EntryName(const std::string& fileName, std::string* name, std::string* error) {
+    std::string converted;
+    uint32_t code;
+    for (size_t at = 0; at < fileName.size();) {
+        if (!NextCodePoint(fileName, &at, &code)) {
+            converted = fileName; // not UTF-8: bytes of code page 1252 already
+            break;
+        }
+        int byte = Cp1252Byte(code);
+        if (byte < 0) return Fail(error, "name with a character code page 1252 lacks: " + fileName);
+        converted += char(byte);
+    }
+    if (converted.size() > kMaxEntryName)
+        return Fail(error, "name longer than 63 bytes: " + fileName);
+    if (!IsPlainFileName(converted.c_str()))
+        return Fail(error, "not a plain file name for Windows: " + fileName);
+    *name = converted;
+    return true;
+}
+
 bool PackFolder(const std::string& folder, const PackOptions& options,
                 std::vector<uint8_t>* archive, std::vector<std::string>* warnings,
                 std::string* error) {
     if (options.method > kMethodCompressedInverted) return Fail(error, "method must be 0 to 3");
-    std::vector<std::string> names;
-    if (!ListFolder(folder, &names, error)) return false;
-    if (!options.orderFile.empty() && !ApplyOrder(options.orderFile, &names, error)) return false;
+    std::vector<FolderFile> files;
+    if (!ListFolder(folder, &files, error)) return false;
+    if (!options.orderFile.empty() && !ApplyOrder(options.orderFile, &files, error)) return false;
 
     ArchiveWriter writer;
     std::vector<uint8_t> data;
-    for (size_t i = 0; i < names.size(); ++i) {
-        std::string path = (fs::path(folder) / names[i]).string();
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& name = files[i].name;
+        std::string shown = files[i].path.u8string();
         std::error_code ec;
-        uintmax_t size = fs::file_size(path, ec);
-        if (ec) return Fail(error, "cannot read " + path + ": " + ec.message());
+        uintmax_t size = fs::file_size(files[i].path, ec);
+        if (ec) return Fail(error, "cannot read " + shown + ": " + ec.message());
         if (size > kMaxEntryBytes)
-            return Fail(error, names[i] + " is larger than an installer can hold (256 MiB)");
+            return Fail(error, shown + " is larger than an installer can hold (256 MiB)");
         uint64_t fileTime;
-        if (!LastWriteTime(path, &fileTime) || !ReadFile(path, &data))
-            return Fail(error, "cannot read " + path);
-        if (data.size() > kMaxEntryBytes)
-            return Fail(error, names[i] + " is larger than an installer can hold (256 MiB)");
-        if (options.progress) options.progress(i, names.size(), names[i]);
+        if (!LastWriteTime(files[i].path, &fileTime) || !ReadFile(files[i].path, size, &data))
+            return Fail(error, "cannot read " + shown);
+        if (options.progress) options.progress(i, files.size(), name);
         CompressStats stats;
-        writer.Add(names[i], WriteTimeInfo(fileTime), data, options.method, &stats);
+        if (!writer.Add(name, WriteTimeInfo(fileTime), data, options.method, &stats))
+            return Fail(error, "cannot encode " + shown);
         if (stats.fallback)
-            warnings->push_back(names[i] + ": compressed stream did not decode back (flags " +
+            warnings->push_back(shown + ": compressed stream did not decode back (flags " +
                                 std::to_string(stats.failedFlags) + ", error " +
                                 std::to_string(stats.checkError) + "); stored uncompressed");
         if (writer.Bytes().size() > kMaxPayloadBytes)

@@ -35,6 +35,11 @@ uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds);
 // The info text that carries a last-write time: "\r\nDWCL=<low>\r\nDWCH=<high>".
 std::string WriteTimeInfo(uint64_t fileTime);
 
+// The entry name for a file name: a UTF-8 name is converted to code page 1252, which the
+// installer's names are in; a name that is not UTF-8 is taken as 1252 bytes already. False for a
+// character 1252 lacks, a name over 63 bytes or one that is not a plain file name.
+bool EntryName(const std::string& fileName, std::string* name, std::string* error);
+
 // Whether Windows takes two names for the same file: equal once the letters of code page 1252
 // are folded to upper case.
 bool SameWindowsName(const std::string& a, const std::string& b);
