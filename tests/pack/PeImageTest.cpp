@@ -10,6 +10,7 @@
 #include <stdio.h>
 
 #include <functional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -234,6 +235,35 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
     for (size_t length : {0, 1, 0x40, 0x90}) {
         std::vector<uint8_t> f(stub.begin(), stub.begin() + length), out;
         EXPECT_FALSE(InsertPayloadIntoPe(f, {1}, &out, &error)) << length;
+    }
+}
+
+// Random damage to the headers and the resource tree: every image is either refused or gives
+// an installer whose payload reads back.
+TEST(PeReader, SurvivesRandomDamage) {
+    std::mt19937 gen(5);
+    const std::vector<uint8_t> payload = {1, 2, 3, 4, 5};
+    for (const char* probe : kProbes) {
+        const std::vector<uint8_t> stub = LoadFile(ProbePath(probe));
+        PeLayout pe;
+        std::string error;
+        ASSERT_TRUE(ParsePe(stub, &pe, &error));
+        size_t rsrc = 0;
+        pe.RvaToOffset(pe.DirRva(kPeDirResource), 1, stub.size(), &rsrc);
+        for (int round = 0; round < 1000; ++round) {
+            std::vector<uint8_t> f = stub;
+            for (int k = 1 + gen() % 6; k > 0; --k) {
+                size_t at = gen() % 2 ? gen() % 0x400 : rsrc + gen() % 0x200;
+                f[at % f.size()] = uint8_t(gen() % 3 ? gen() : 0xFF);
+            }
+            if (gen() % 8 == 0) f.resize(gen() % f.size());
+            std::vector<uint8_t> out;
+            if (InsertPayloadIntoPe(f, payload, &out, &error)) {
+                ASSERT_EQ(FoundPayload(out), payload) << probe << " round " << round;
+            }
+            size_t offset, length;
+            FindPayloadInPe(f, &offset, &length, &error);
+        }
     }
 }
 
