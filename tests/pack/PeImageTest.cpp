@@ -192,6 +192,8 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         {"zero file alignment",
          [](auto& f, auto& p, size_t) { Put32(f, p.optionalHeader + kOptFileAlignment, 0); },
          "alignment"},
+        {"file cut inside the last section", [](auto& f, auto&, size_t) { f.resize(f.size() - 1); },
+         "runs past the end of the file"},
         {"signed",
          [](auto& f, auto& p, size_t) {
              Put32(f, p.optionalHeader + kOptDirectories + 8 * kPeDirSecurity + 4, 8);

@@ -141,6 +141,10 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
         pe.fileAlignment > pe.sectionAlignment)
         return PeFail(error, "bad section or file alignment in the PE header");
+    for (const PeSection& s : pe.sections)
+        if (s.rawSize != 0 &&
+            (s.rawPointer > stub.size() || s.rawSize > stub.size() - s.rawPointer))
+            return PeFail(error, "section data runs past the end of the file");
     if (pe.directoryCount <= kPeDirResource)
         return PeFail(error, "the PE header has no resource directory entry");
     if (pe.DirSize(kPeDirSecurity) != 0)
