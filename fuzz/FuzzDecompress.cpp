@@ -16,8 +16,9 @@ const int32_t kLargestSize = 1 << 16;
 int32_t DecodedSizeFrom(const uint8_t* data) {
     int32_t size = int32_t(uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
                            uint32_t(data[3]) << 24);
-    // Keep memory small, but let negative and wrapping sizes through: they must be refused.
-    if (size > kLargestSize && size < INT_MAX - 2 * kStageSlack) size &= kLargestSize - 1;
+    // Keep memory small, but let negative sizes and sizes that would wrap the working blocks
+    // through: they must be refused before anything is allocated.
+    if (size > kLargestSize && size <= INT_MAX - kStageSlack) size &= kLargestSize - 1;
     return size;
 }
 
@@ -71,12 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* stream = data + 4;
     const int length = int(size - 4);
     // Exactly the room the caller guarantees: the sanitizer sees any write past it.
-    std::vector<unsigned char> destination(decodedSize > 0 ? decodedSize : 0, kUntouched);
+    const bool refused = decodedSize < 0 || decodedSize > kLargestSize;
+    std::vector<unsigned char> destination(refused ? 0 : decodedSize, kUntouched);
     unsigned char none = kUntouched;
     unsigned char* target = destination.empty() ? &none : destination.data();
 
     int written = -1, code = -1;
     int ok = DecompressDetailed(stream, length, target, decodedSize, &written, &code);
+    if (refused) FUZZ_CHECK(!ok && code == kErrDecodedSize);
     if (ok) {
         FUZZ_CHECK(code == 0 && written >= 0 && written <= decodedSize);
         FUZZ_CHECK(Decompress(stream, length, target, decodedSize) == written);
@@ -88,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The table-driven prefix-class decoder must agree with the symbol-by-symbol one.
-    if (length > 0 && decodedSize >= 0 && decodedSize <= kLargestSize) {
+    if (length > 0 && !refused) {
         PrefixOutcome table = DecodePrefix(stream, length, decodedSize, false);
         PrefixOutcome exact = DecodePrefix(stream, length, decodedSize, true);
         FUZZ_CHECK(table.code == exact.code && table.count == exact.count);

@@ -1,8 +1,12 @@
 // Decode throughput on a folder of files: Decompress against zlib's inflate (level 9) and memcpy,
-// each on the same bytes in the same run. Medians of several timed batches per file.
+// each on the same bytes in the same run. Medians of several timed batches per file. Streams come
+// from the bench's own simple encoder, or with --compressor from the product's compressor.
 #include "SimpleEncoder.h"
 
 #include "archive/Decompressor.h"
+#ifdef SFX_HAVE_COMPRESSOR
+#include "tools/compress/Compressor.h"
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -26,21 +30,28 @@ double Now() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-// Seconds per call: the median over batches of at least kBatchSeconds each.
-double TimePerCall(const std::function<void()>& call) {
-    std::vector<double> perCall;
+// Seconds per call of each function: medians over batches of at least kBatchSeconds each. The
+// functions take turns batch by batch, so a change in the machine's load touches them alike.
+std::vector<double> TimePerCall(const std::vector<std::function<void()>>& calls) {
+    std::vector<std::vector<double>> perCall(calls.size());
     for (int batch = 0; batch < kBatches; ++batch) {
-        int calls = 0;
-        double begin = Now(), elapsed = 0;
-        do {
-            call();
-            ++calls;
-            elapsed = Now() - begin;
-        } while (elapsed < kBatchSeconds);
-        perCall.push_back(elapsed / calls);
+        for (size_t f = 0; f < calls.size(); ++f) {
+            int count = 0;
+            double begin = Now(), elapsed = 0;
+            do {
+                calls[f]();
+                ++count;
+                elapsed = Now() - begin;
+            } while (elapsed < kBatchSeconds);
+            perCall[f].push_back(elapsed / count);
+        }
     }
-    std::nth_element(perCall.begin(), perCall.begin() + kBatches / 2, perCall.end());
-    return perCall[kBatches / 2];
+    std::vector<double> medians;
+    for (std::vector<double>& times : perCall) {
+        std::nth_element(times.begin(), times.begin() + kBatches / 2, times.end());
+        medians.push_back(times[kBatches / 2]);
+    }
+    return medians;
 }
 
 double MBps(double bytes, double seconds) {
@@ -49,12 +60,33 @@ double MBps(double bytes, double seconds) {
 
 } // namespace
 
+namespace {
+
+// The streams to decode: the bench's own encoder, or the product's compressor when asked.
+ByteVector Encode(const ByteVector& data, bool productCompressor) {
+#ifdef SFX_HAVE_COMPRESSOR
+    if (productCompressor) return CompressBest(data.data(), data.size(), kStagesAuto);
+#else
+    (void)productCompressor;
+#endif
+    return EncodeSimple(data);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: bench_decode CORPUS_DIR\n");
+    bool productCompressor = argc == 3 && strcmp(argv[1], "--compressor") == 0;
+    if (argc != 2 && !productCompressor) {
+        fprintf(stderr, "usage: bench_decode [--compressor] CORPUS_DIR\n");
         return 2;
     }
-    std::string folder = argv[1];
+#ifndef SFX_HAVE_COMPRESSOR
+    if (productCompressor) {
+        fprintf(stderr, "bench_decode: built without the compressor\n");
+        return 2;
+    }
+#endif
+    std::string folder = argv[argc - 1];
     std::vector<std::string> names;
     if (DIR* dir = opendir(folder.c_str())) {
         while (dirent* e = readdir(dir))
@@ -75,7 +107,7 @@ int main(int argc, char** argv) {
         std::ifstream in(folder + "/" + name, std::ios::binary);
         ByteVector data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (data.empty()) continue;
-        ByteVector stream = EncodeSimple(data);
+        ByteVector stream = Encode(data, productCompressor);
         uLongf zlibSize = compressBound(data.size());
         ByteVector zlib(zlibSize);
         if (compress2(zlib.data(), &zlibSize, data.data(), data.size(), 9) != Z_OK) return 1;
@@ -87,13 +119,15 @@ int main(int argc, char** argv) {
             fprintf(stderr, "bench_decode: %s does not decode back\n", name.c_str());
             return 1;
         }
-        double d = TimePerCall(
-            [&] { Decompress(stream.data(), int(stream.size()), out.data(), int(data.size())); });
-        double z = TimePerCall([&] {
-            uLongf size = out.size();
-            uncompress(out.data(), &size, zlib.data(), zlib.size());
+        std::vector<double> times = TimePerCall({
+            [&] { Decompress(stream.data(), int(stream.size()), out.data(), int(data.size())); },
+            [&] {
+                uLongf size = out.size();
+                uncompress(out.data(), &size, zlib.data(), zlib.size());
+            },
+            [&] { memcpy(out.data(), data.data(), data.size()); },
         });
-        double c = TimePerCall([&] { memcpy(out.data(), data.data(), data.size()); });
+        double d = times[0], z = times[1], c = times[2];
 
         printf("%-22s %9zu %9zu %9zu %6.2X %9.1f %9.1f %9.1f\n", name.c_str(), data.size(),
                stream.size(), zlib.size(), stream[0], MBps(data.size(), d), MBps(data.size(), z),
