@@ -66,7 +66,8 @@ int HorizontalMax(Lanes v) {
 }
 
 // Extends every match by the byte at window[256] (the current position): slot t grows by one
-// when window[t] equals it and drops to 0 otherwise. Lengths stop at 255 (kMaxCount).
+// when window[t] equals it and drops to 0 otherwise. Lengths stop at 255 (kMaxCount). Returns
+// whether any match is now two bytes or longer.
 bool ExtendMatches(MatchRow* row, const uint8_t* window) {
     const Lanes current = _mm_set1_epi8(static_cast<char>(window[256]));
     const Lanes one = _mm_set1_epi8(1);
@@ -78,7 +79,10 @@ bool ExtendMatches(MatchRow* row, const uint8_t* window) {
         row->length[j] = _mm_and_si128(_mm_adds_epu8(row->length[j], one), equal);
         any = _mm_or_si128(any, row->length[j]);
     }
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF;
+    // A one-byte reference costs three symbols for one, so a position with nothing longer is
+    // left to its literal. The OR of the lengths is 2 or more exactly when one of them is.
+    const Lanes longer = _mm_subs_epu8(any, one);
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(longer, _mm_setzero_si128())) != 0xFFFF;
 }
 
 // Smallest distance of group g whose match is at least count long (highest slot first).

@@ -4,6 +4,7 @@
 #include "tools/compress/StageEncoders.h"
 
 #include <new>
+#include <utility>
 #include <string.h>
 
 namespace {
@@ -11,6 +12,8 @@ namespace {
 // Parses with the code of the previous parse this many times at most; the gain after the
 // third round is rarely a byte.
 constexpr int kCodeRounds = 4;
+// A round that gains less than 1/kSmallGain of the size ends the refinement.
+constexpr size_t kSmallGain = 1000;
 
 bool Allowed(StageSet set, unsigned flags) {
     return (set.mask >> (flags >> 4)) & 1;
@@ -68,9 +71,39 @@ class BestStream {
     std::vector<uint8_t> stream_;
 };
 
-// Every combination over one stage input: the data itself, or its run-length coding.
+// The smallest coded parse found so far and the code lengths that gave it.
+struct Refinement {
+    size_t size = SIZE_MAX;
+    SymbolCosts costs;
+    uint8_t escape = 0; // the back-reference escape byte those lengths were found with
+};
+
+// Codes refs, parses again with that code's lengths and so on while the coded size shrinks,
+// offering every coded parse.
+void Refine(const std::vector<uint8_t>& input, uint8_t escape, std::vector<uint8_t> refs,
+            uint8_t flags, BestStream* best, Refinement* found) {
+    found->escape = escape;
+    size_t previous = SIZE_MAX;
+    for (int round = 0; round < kCodeRounds; ++round) {
+        const PrefixClassCode code = CodeFor(refs);
+        best->Offer(flags, escape, refs, &code);
+        if (code.blockSize < found->size) {
+            found->size = code.blockSize;
+            found->costs = code.costs;
+        }
+        // Another parse rarely gains much after a round that gained little.
+        if (code.blockSize >= previous || previous - code.blockSize < previous / kSmallGain) break;
+        previous = code.blockSize;
+        refs = EncodeBackRefs(input.data(), input.size(), escape, code.costs);
+    }
+}
+
+// Every combination over one stage input: the data itself, or its run-length coding. The
+// coded back-reference parse converges to different codes from different starts: from the
+// plain parse, from one where references look cheap, and from the code found for the data
+// when this input is its run-length coding (found holds it, and gets the best of this input).
 void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet allowed,
-                       size_t decodedSize, BestStream* best) {
+                       size_t decodedSize, BestStream* best, Refinement* found) {
     if (Allowed(allowed, FlagsOf(false, false, runs)))
         best->Offer(FlagsOf(false, false, runs), 0, input, nullptr);
     if (Allowed(allowed, FlagsOf(true, false, runs))) {
@@ -86,15 +119,22 @@ void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet al
     std::vector<uint8_t> refs = EncodeBackRefs(input.data(), input.size(), escape, FlatCosts());
     if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, refs, nullptr);
     if (!codedRefs) return;
-    // Parse, code the result, parse again with that code's lengths, while it keeps shrinking.
-    size_t previous = SIZE_MAX;
-    for (int round = 0; round < kCodeRounds; ++round) {
-        const PrefixClassCode code = CodeFor(refs);
-        best->Offer(FlagsOf(true, true, runs), escape, refs, &code);
-        if (code.blockSize >= previous) break;
-        previous = code.blockSize;
-        refs = EncodeBackRefs(input.data(), input.size(), escape, code.costs);
+    const uint8_t flags = FlagsOf(true, true, runs);
+    Refinement here;
+    if (found->size == SIZE_MAX) {
+        Refine(input, escape, std::move(refs), flags, best, &here);
+        SymbolCosts cheapReferences = FlatCosts();
+        cheapReferences.bits[escape] = 1;
+        Refine(input, escape, EncodeBackRefs(input.data(), input.size(), escape, cheapReferences),
+               flags, best, &here);
+    } else {
+        // The escape changes with the input; it keeps the length the old one had.
+        SymbolCosts warm = found->costs;
+        std::swap(warm.bits[escape], warm.bits[found->escape]);
+        Refine(input, escape, EncodeBackRefs(input.data(), input.size(), escape, warm), flags, best,
+               &here);
     }
+    *found = here;
 }
 
 bool DecodesBack(const std::vector<uint8_t>& stream, const uint8_t* data, size_t size,
@@ -155,10 +195,12 @@ std::vector<uint8_t> CompressBest(const uint8_t* data, size_t size, StageSet all
         const uint8_t runEscape = LeastFrequentByte(data, size);
         BestStream best(size, runEscape);
         const std::vector<uint8_t> input(data, data + size);
-        OfferCombinations(input, false, allowed, size, &best);
+        Refinement found;
+        OfferCombinations(input, false, allowed, size, &best, &found);
         if (allowed.mask & 0xCC) {
             const std::vector<uint8_t> runs = EncodeRuns(data, size, runEscape);
-            OfferCombinations(runs, true, allowed, size, &best);
+            // Unchanged by the run stage, the data can only grow by the escape byte.
+            if (runs != input) OfferCombinations(runs, true, allowed, size, &best, &found);
         }
         std::vector<uint8_t>& stream = best.stream();
         if (stream.empty()) return PlainStream(data, size);
