@@ -188,7 +188,8 @@ class BackRefParser {
         for (int r = 0; r < groupCount; ++r) {
             for (; k <= reach[r].longest; ++k) {
                 const uint32_t tail = costs_.bits[k] + rest_[i + k];
-                if (tail < bestTail) {
+                // On a tie the longer count: fewer references, the same bits.
+                if (tail <= bestTail) {
                     bestTail = tail;
                     bestTailCount = k;
                 }
