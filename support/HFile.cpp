@@ -9,6 +9,8 @@ H_FILE::~H_FILE() {
 }
 
 int H_FILE::Open(const char* filePath, DWORD disposition, DWORD access) {
+    // Opened again, the object lets go of the earlier file rather than leak its handle.
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     TextCopy(path, filePath, sizeof path);
     // Others may read the file while we write it, but neither write nor delete it.
     handle = ForwardCreateFile(filePath, access, FILE_SHARE_READ, nullptr, disposition,

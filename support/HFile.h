@@ -12,7 +12,7 @@ class H_FILE {
     H_FILE(const H_FILE&) = delete;
     H_FILE& operator=(const H_FILE&) = delete;
 
-    // Each object is opened once. Shared for reading only while it is open.
+    // Shared for reading only while it is open. Opening again closes the earlier file.
     int Open(const char* path, DWORD disposition, DWORD access);
     // length -1: the bytes are a text, written without its terminator. Returns the count
     // written (0 when not open).

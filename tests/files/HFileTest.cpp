@@ -25,6 +25,15 @@ TEST(HFile, WritesBytesAndTextsAndClosesOnScopeExit) {
     EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
 
+TEST(HFile, OpeningAgainLetsGoOfTheEarlierFile) {
+    ScratchFolder dir;
+    H_FILE file;
+    ASSERT_EQ(1, file.Open((dir / "a").c_str(), CREATE_ALWAYS, GENERIC_WRITE));
+    ASSERT_EQ(1, file.Open((dir / "b").c_str(), CREATE_ALWAYS, GENERIC_WRITE));
+    EXPECT_TRUE(DeleteFileA((dir / "a").c_str()));
+    EXPECT_FALSE(DeleteFileA((dir / "b").c_str()));
+}
+
 TEST(HFile, CreateAlwaysReplacesAnExistingFile) {
     ScratchFolder dir;
     std::string path = dir / "a.txt";
