@@ -230,14 +230,4 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
     EXPECT_FALSE(Exists(folder));
 }
 
-TEST(CleanBatch, CollectsTwentyPathsThenAsksToStop) {
-    CleanBatch batch;
-    for (int i = 1; i <= 19; ++i)
-        EXPECT_EQ(1, batch.Add(("C:\\t\\" + std::to_string(i)).c_str(), 0));
-    EXPECT_EQ(0, batch.Add("C:\\t\\20", 0));
-    EXPECT_EQ(20, batch.foundCount);
-    EXPECT_STREQ("C:\\t\\1", batch.paths[0]);
-    EXPECT_STREQ("C:\\t\\20", batch.paths[19]);
-}
-
 } // namespace
