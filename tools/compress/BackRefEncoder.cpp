@@ -101,6 +101,8 @@ class BackRefParser {
   public:
     BackRefParser(const uint8_t* data, size_t size, uint8_t escape, const SymbolCosts& costs)
         : size_(size), escape_(escape), costs_(costs), groups_(GroupDistances(costs, escape)) {
+        for (int v = 0; v < 256; ++v)
+            countBits_[v] = costs.bits[v];
         // 256 bytes in front of the data let every position see a full window; slots that
         // reach before the data are cleared as they come into view.
         padded_.assign(256 + size, 0);
@@ -182,22 +184,15 @@ class BackRefParser {
 
         // Cheapest count up to each group's reach, then the group's own distance cost.
         const uint32_t escapeBits = costs_.bits[escape_];
-        uint32_t bestTail = UINT32_MAX;
-        int bestTailCount = 0;
+        Tail best;
         int k = 1;
         for (int r = 0; r < groupCount; ++r) {
-            for (; k <= reach[r].longest; ++k) {
-                const uint32_t tail = costs_.bits[k] + rest_[i + k];
-                // On a tie the longer count: fewer references, the same bits.
-                if (tail <= bestTail) {
-                    bestTail = tail;
-                    bestTailCount = k;
-                }
-            }
-            const uint32_t total = escapeBits + GroupBits(reach[r].group) + bestTail;
+            FoldTails(i, k, reach[r].longest, &best);
+            k = reach[r].longest + 1;
+            const uint32_t total = escapeBits + GroupBits(reach[r].group) + best.bits;
             if (total < rest_[i]) {
                 rest_[i] = total;
-                count_[i] = static_cast<uint8_t>(bestTailCount);
+                count_[i] = static_cast<uint8_t>(best.count);
                 distance_[i] = static_cast<uint8_t>(reach[r].group);
             }
         }
@@ -208,6 +203,48 @@ class BackRefParser {
                 static_cast<uint8_t>(PickDistance(row, groups_, distance_[i], count_[i]));
     }
 
+    // The bits of a count k and of everything after it.
+    struct Tail {
+        uint32_t bits = UINT32_MAX;
+        int count = 0;
+    };
+
+    // Folds the tails of counts from..to (at most 255) into best. On a tie the longer count
+    // wins: fewer references, the same bits. Four counts at a time; the sums stay far below
+    // 2^31, so signed comparisons do.
+    void FoldTails(size_t i, int from, int to, Tail* best) const {
+        const uint32_t* rest = rest_.data() + i;
+        Lanes bestBits = _mm_set1_epi32(INT32_MAX);
+        Lanes bestCount = _mm_setzero_si128();
+        int k = from;
+        for (; k + 3 <= to; k += 4) {
+            const Lanes tail =
+                _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const Lanes*>(countBits_ + k)),
+                              _mm_loadu_si128(reinterpret_cast<const Lanes*>(rest + k)));
+            const Lanes counts = _mm_add_epi32(_mm_set1_epi32(k), _mm_setr_epi32(0, 1, 2, 3));
+            const Lanes better = _mm_cmpgt_epi32(tail, bestBits); // the old one stays
+            bestBits =
+                _mm_or_si128(_mm_and_si128(better, bestBits), _mm_andnot_si128(better, tail));
+            bestCount =
+                _mm_or_si128(_mm_and_si128(better, bestCount), _mm_andnot_si128(better, counts));
+        }
+        uint32_t laneBits[4];
+        int32_t laneCount[4];
+        _mm_storeu_si128(reinterpret_cast<Lanes*>(laneBits), bestBits);
+        _mm_storeu_si128(reinterpret_cast<Lanes*>(laneCount), bestCount);
+        for (int lane = 0; lane < 4; ++lane)
+            Fold(laneBits[lane], laneCount[lane], best);
+        for (; k <= to; ++k)
+            Fold(countBits_[k] + rest[k], k, best);
+    }
+
+    static void Fold(uint32_t bits, int count, Tail* best) {
+        if (count > 0 && (bits < best->bits || (bits == best->bits && count > best->count))) {
+            best->bits = bits;
+            best->count = count;
+        }
+    }
+
     uint32_t GroupBits(int group) const {
         return group == kZeroGroup ? costs_.bits[0] : groups_.bits[group];
     }
@@ -215,6 +252,7 @@ class BackRefParser {
     size_t size_;
     uint8_t escape_;
     SymbolCosts costs_;
+    uint32_t countBits_[256];
     DistanceGroups groups_;
     std::vector<uint8_t> padded_;
     std::vector<uint32_t> rest_;
