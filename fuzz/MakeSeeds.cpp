@@ -1,5 +1,6 @@
-// Writes the seed corpora of the fuzz targets: valid streams of every stage combination, small
-// archives of every method, build stamps. Run as: fuzz_seeds <fuzz folder>/corpus
+// Writes the seed corpora of the fuzz targets: raw samples, valid streams of every stage
+// combination, small archives of every method, build stamps. Run as: fuzz_seeds <fuzz
+// folder>/corpus
 #include "archive/Decompressor.h"
 #include "tests/archive/ArchiveBuilder.h"
 #include "tools/compress/Compressor.h"
@@ -69,6 +70,9 @@ int main(int argc, char** argv) {
     std::vector<Bytes> streams;
     std::vector<Bytes> samples = Samples();
     for (size_t s = 0; s < samples.size(); ++s) {
+        Bytes raw{0xFF}; // every stage combination allowed
+        raw.insert(raw.end(), samples[s].begin(), samples[s].end());
+        Write("fuzz_roundtrip", "sample" + std::to_string(s), raw);
         for (int combination = 0; combination < 8; ++combination) {
             StageSet only{static_cast<uint8_t>(1u << combination)};
             Bytes stream = CompressBest(samples[s].data(), samples[s].size(), only);

@@ -1,14 +1,14 @@
 #!/bin/bash
 # Builds the libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer) in
-# build/fuzz and runs each in turn for the given number of seconds (default 20), starting from
+# build/fuzz and runs each in turn for the given number of seconds (default 15), starting from
 # the checked-in seeds in fuzz/corpus/<target>. New inputs go to build/fuzz/corpus/<target>;
 # a finding stops the script and is saved under build/fuzz/findings/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-20}"
+seconds="${1:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
 jobs="${JOBS:-2}"
-targets=(fuzz_decompress fuzz_archive fuzz_stamp)
+targets=(fuzz_decompress fuzz_archive fuzz_stamp fuzz_roundtrip)
 
 cmake -S . -B "$build" -G Ninja -DSFX_FUZZ=ON -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
