@@ -316,7 +316,7 @@ int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* d
     } else if (inputLength > decodedSize) {
         Raise(kErrCopyOverflow);
     }
-    memcpy(destination, input, inputLength);
+    if (inputLength > 0) memcpy(destination, input, inputLength);
     return inputLength;
 }
 
