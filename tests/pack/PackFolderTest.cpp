@@ -149,6 +149,24 @@ TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
     EXPECT_EQ(archive, again);
 }
 
+TEST(PackFolder, EveryMethodReadsBack) {
+    Folder f("methods");
+    f.Put("text.txt", std::string(20000, 'a') + "Install=x\r\n");
+    f.Put("bytes.bin", std::string("\0\xFF\x01\xFE", 4));
+    f.Put("empty", "");
+    for (uint32_t method = 0; method < 4; ++method) {
+        std::vector<uint8_t> archive;
+        std::string error;
+        ASSERT_TRUE(Pack(f, &archive, &error, "", method)) << error;
+        std::vector<Entry> entries = ReadAll(archive);
+        ASSERT_EQ(entries.size(), 3u) << method;
+        EXPECT_EQ(entries[0].data, std::string("\0\xFF\x01\xFE", 4)) << method;
+        EXPECT_EQ(entries[1].data, "") << method;
+        EXPECT_EQ(entries[2].data, std::string(20000, 'a') + "Install=x\r\n") << method;
+        EXPECT_EQ(archive[272 + 8], method);
+    }
+}
+
 #ifndef _WIN32
 TEST(PackFolder, KeepsTheTimeToA100NanosecondTick) {
     Folder f("nanos");
