@@ -166,6 +166,18 @@ TEST_F(Windows, CtlColorEditIsDefaultUnlessControlColouringIsOn) {
     ReleaseDC(window, dc);
 }
 
+TEST_F(Windows, AWindowOutlivingItsObjectFallsBackToTheDefaultProcedure) {
+    std::vector<std::string> gone;
+    Child* orphan = new Child(probe, 3, "orphan", &gone);
+    ASSERT_NE(nullptr, orphan->Create());
+    HWND orphanWindow = orphan->handle;
+    SendMessageA(orphanWindow, WM_NULL, 0, 0); // bound
+    delete orphan;
+    EXPECT_EQ(0, GetWindowLongPtrA(orphanWindow, 0));
+    SendMessageA(orphanWindow, WM_CLOSE, 0, 0); // the default procedure destroys it
+    EXPECT_FALSE(IsWindow(orphanWindow));
+}
+
 TEST_F(Windows, DestroyingAParentWithLiveChildObjectsIsSafe) {
     std::vector<std::string> gone;
     FENETRE* parent = new Child(probe, 1, "parent", &gone);
