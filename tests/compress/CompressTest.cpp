@@ -1,36 +1,13 @@
 // Whole streams: every stage combination over structured and random data, decoded by the
 // installer's own decoder.
-#include "archive/Decompressor.h"
+#include "tests/compress/CompressTestSupport.h"
 #include "tools/compress/Compressor.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string.h>
 #include <string>
 
 namespace {
-
-std::vector<uint8_t> Decode(const std::vector<uint8_t>& stream, size_t size, int* error) {
-    std::vector<uint8_t> out(size + 10 < 256 ? 256 : size + 10, 0xAA);
-    int written = -1;
-    *error = 0;
-    if (!DecompressDetailed(stream.data(), static_cast<int>(stream.size()), out.data(),
-                            static_cast<int>(size), &written, error))
-        return {};
-    out.resize(written);
-    return out;
-}
-
-// Deterministic pseudo-random bytes.
-std::vector<uint8_t> Noise(size_t size, uint32_t seed, int alphabet = 256) {
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>((seed >> 16) % alphabet);
-    }
-    return out;
-}
 
 std::vector<uint8_t> Repeat(const std::string& unit, size_t size) {
     std::vector<uint8_t> out(size);
@@ -101,7 +78,7 @@ TEST(CompressBest, EveryCombinationDecodesBack) {
             EXPECT_FALSE(stats.fallback);
             EXPECT_EQ(stream[0], stats.flags);
             int error = 0;
-            EXPECT_EQ(Decode(stream, sample.data.size(), &error), sample.data) << error;
+            EXPECT_EQ(DecodeStream(stream, sample.data.size(), &error), sample.data) << error;
             smallest = std::min(smallest, stream.size());
         }
         SCOPED_TRACE(sample.name);
@@ -110,7 +87,7 @@ TEST(CompressBest, EveryCombinationDecodesBack) {
         EXPECT_EQ(best.size(), smallest);
         EXPECT_LE(best.size(), sample.data.size() + 1);
         int error = 0;
-        EXPECT_EQ(Decode(best, sample.data.size(), &error), sample.data);
+        EXPECT_EQ(DecodeStream(best, sample.data.size(), &error), sample.data);
         EXPECT_EQ(CompressBest(sample.data.data(), sample.data.size(), kStagesAuto), best);
     }
 }

@@ -1,5 +1,5 @@
 // The stage encoders one by one, each decoded by the installer's decoder with only its flag.
-#include "archive/Decompressor.h"
+#include "tests/compress/CompressTestSupport.h"
 #include "tools/compress/StageEncoders.h"
 
 #include <gtest/gtest.h>
@@ -8,29 +8,13 @@
 
 namespace {
 
-// Decodes a stage's output framed as a stream with that one stage; empty on a decoder error.
+// Decodes a stage's output framed as a stream with that one stage (and its escape byte).
 std::vector<uint8_t> DecodeStage(uint8_t flags, int escape, const std::vector<uint8_t>& body,
                                  size_t size, int* error) {
     std::vector<uint8_t> stream{flags};
     if (escape >= 0) stream.push_back(static_cast<uint8_t>(escape));
     stream.insert(stream.end(), body.begin(), body.end());
-    std::vector<uint8_t> out(size + 256, 0);
-    int written = 0;
-    *error = 0;
-    if (!DecompressDetailed(stream.data(), static_cast<int>(stream.size()), out.data(),
-                            static_cast<int>(size), &written, error))
-        return {};
-    out.resize(written);
-    return out;
-}
-
-std::vector<uint8_t> Noise(size_t size, uint32_t seed, int alphabet) {
-    std::vector<uint8_t> out(size);
-    for (uint8_t& b : out) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>((seed >> 16) % alphabet);
-    }
-    return out;
+    return DecodeStream(stream, size, error);
 }
 
 // A code with the given widths whose places hold the values 0, 1, 2, ... in order.
