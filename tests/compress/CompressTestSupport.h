@@ -2,6 +2,7 @@
 #pragma once
 #include "archive/Decompressor.h"
 
+#include <stddef.h>
 #include <stdint.h>
 #include <vector>
 
