@@ -196,6 +196,15 @@ struct Sink {
         }
         return DefWindowProcA(window, message, wParam, lParam);
     }
+    static HWND Create() {
+        WNDCLASSA c = {};
+        c.lpfnWndProc = Proc;
+        c.hInstance = Self();
+        c.lpszClassName = "FwInstanceSink";
+        RegisterClassA(&c); // fails harmlessly the second time
+        return CreateWindowExA(0, "FwInstanceSink", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               Self(), nullptr);
+    }
     static UINT s_number;
     static bool s_answers;
     static std::vector<std::pair<int, int>> s_heard;
@@ -209,13 +218,7 @@ TEST_F(Application, InstanceProtocolAnswersQueriesFromOtherWindowsOnly) {
     ScriptedApp app("FwInstanceApp", nullptr, nullptr);
     app.InitInstance();
     HWND main = app.mainWindow->handle;
-    WNDCLASSA c = {};
-    c.lpfnWndProc = Sink::Proc;
-    c.hInstance = Self();
-    c.lpszClassName = "FwInstanceSink";
-    RegisterClassA(&c);
-    HWND sink = CreateWindowExA(0, "FwInstanceSink", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                Self(), nullptr);
+    HWND sink = Sink::Create();
     ASSERT_NE(nullptr, sink);
     Sink::s_number = app.messageNumber;
     Sink::s_heard.clear();
@@ -278,13 +281,7 @@ class HandingOverApp : public ScriptedApp {
 };
 
 TEST_F(Application, StartHandsOverToAnInstanceAlreadyRunning) {
-    WNDCLASSA c = {};
-    c.lpfnWndProc = Sink::Proc;
-    c.hInstance = Self();
-    c.lpszClassName = "FwRunningInstance";
-    RegisterClassA(&c);
-    HWND running = CreateWindowExA(0, "FwRunningInstance", "", WS_POPUP, 0, 0, 1, 1, nullptr,
-                                   nullptr, Self(), nullptr);
+    HWND running = Sink::Create();
     ASSERT_NE(nullptr, running);
     Sink::s_answers = true;
     const std::pair<int, int> expected[] = {{1, 0}, {2, 77}}; // show it, or pass a value
