@@ -32,6 +32,8 @@ class ArchiveWriter {
     void AddRaw(const std::vector<uint8_t>& bytes);
 
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    // The archive, moved out: the writer is empty afterwards.
+    std::vector<uint8_t> TakeBytes() { return std::move(bytes_); }
 
   private:
     std::vector<uint8_t> bytes_;

@@ -233,6 +233,6 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
         if (writer.Bytes().size() > kMaxPayloadBytes)
             return Fail(error, "payload larger than an installer can hold (1 GiB)");
     }
-    *archive = writer.Bytes();
+    *archive = writer.TakeBytes();
     return true;
 }

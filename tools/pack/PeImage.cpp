@@ -159,7 +159,8 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     added.type.named = true;
     added.type.text = kPayloadType;
     added.name.id = kPayloadId;
-    added.data = payload;
+    added.data = payload.data();
+    added.size = payload.size();
     kept.push_back(std::move(added));
 
     int index = pe.DirSize(kPeDirResource) ? pe.SectionOf(pe.DirRva(kPeDirResource)) : -1;

@@ -78,10 +78,13 @@ struct ResourceLeaf {
     ResourceKey name;
     uint32_t language = 0;
     uint32_t codePage = 0;
-    std::vector<uint8_t> data;
+    // The bytes stay where they are (in the image read, or the caller's payload).
+    const uint8_t* data = nullptr;
+    size_t size = 0;
 };
 
-// Reads every resource of the image (none when it has no resource directory).
+// Reads every resource of the image (none when it has no resource directory); the leaves point
+// into file.
 bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
                    std::vector<ResourceLeaf>* leaves, std::string* error);
 

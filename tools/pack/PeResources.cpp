@@ -143,7 +143,8 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
                     return PeFail(error, "resource data larger than the file");
                 total += length;
                 leaf.language = language.nameWord;
-                leaf.data.assign(file.begin() + offset, file.begin() + offset + length);
+                leaf.data = file.data() + offset;
+                leaf.size = length;
                 leaves->push_back(std::move(leaf));
             }
         }
@@ -233,10 +234,10 @@ class SectionWriter {
         uint32_t entry = entries_;
         entries_ += kDataEntrySize;
         PutU32(&out_[entry], rva_ + data_);
-        PutU32(&out_[entry + 4], uint32_t(leaf.data.size()));
+        PutU32(&out_[entry + 4], uint32_t(leaf.size));
         PutU32(&out_[entry + 8], leaf.codePage);
-        std::copy(leaf.data.begin(), leaf.data.end(), out_.begin() + data_);
-        data_ = Align(uint64_t(data_) + leaf.data.size(), kDataAlignment);
+        std::copy(leaf.data, leaf.data + leaf.size, out_.begin() + data_);
+        data_ = Align(uint64_t(data_) + leaf.size, kDataAlignment);
         return entry;
     }
 
@@ -279,7 +280,7 @@ bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva
             return PeFail(error, "two resources with the same type, name and language");
         }
         names.back().languages.push_back(&leaf);
-        data = Align(data + leaf.data.size(), kDataAlignment);
+        data = Align(data + leaf.size, kDataAlignment);
     }
     tables += TableSize(types.size());
     for (const TypeNode& t : types) {

@@ -89,9 +89,7 @@ bool LoadPayload(const std::string& path, std::vector<uint8_t>* payload, std::st
     return true;
 }
 
-} // namespace
-
-int CmdExe(int argc, char** argv) {
+int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv,
@@ -145,4 +143,10 @@ int CmdExe(int argc, char** argv) {
         return kExitFault;
     }
     return kExitOk;
+}
+
+} // namespace
+
+int CmdExe(int argc, char** argv) {
+    return RunOutOfMemoryGuarded(Exe, argc, argv);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <new>
 
 #include "tools/pack/PackFolder.h"
 
@@ -69,7 +70,18 @@ const std::string* OutputPath(const Arguments& args) {
     return output ? output : args.Value("--output");
 }
 
-int CmdPack(int argc, char** argv) {
+int RunOutOfMemoryGuarded(int (*run)(int, char**), int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        PrintError(argv[0], "out of memory");
+        return kExitFault;
+    }
+}
+
+namespace {
+
+int Pack(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order"}, {}, &args, &error))
@@ -85,4 +97,10 @@ int CmdPack(int argc, char** argv) {
         return kExitFault;
     }
     return kExitOk;
+}
+
+} // namespace
+
+int CmdPack(int argc, char** argv) {
+    return RunOutOfMemoryGuarded(Pack, argc, argv);
 }
