@@ -148,5 +148,5 @@ int Exe(int argc, char** argv) {
 } // namespace
 
 int CmdExe(int argc, char** argv) {
-    return RunOutOfMemoryGuarded(Exe, argc, argv);
+    return RunCatchingFailures(Exe, argc, argv);
 }

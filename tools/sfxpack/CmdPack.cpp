@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <exception>
 #include <new>
 
 #include "tools/pack/PackFolder.h"
@@ -70,13 +71,15 @@ const std::string* OutputPath(const Arguments& args) {
     return output ? output : args.Value("--output");
 }
 
-int RunOutOfMemoryGuarded(int (*run)(int, char**), int argc, char** argv) {
+int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
         PrintError(argv[0], "out of memory");
-        return kExitFault;
+    } catch (const std::exception& e) {
+        PrintError(argv[0], e.what());
     }
+    return kExitFault;
 }
 
 namespace {
@@ -102,5 +105,5 @@ int Pack(int argc, char** argv) {
 } // namespace
 
 int CmdPack(int argc, char** argv) {
-    return RunOutOfMemoryGuarded(Pack, argc, argv);
+    return RunCatchingFailures(Pack, argc, argv);
 }

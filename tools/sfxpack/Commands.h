@@ -69,9 +69,9 @@ bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t l
 // and returns kExitUsage for bad input.
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive);
-// Runs a writing command; memory running out (a large payload in a 32-bit process) is reported
-// as a fault instead of ending the program.
-int RunOutOfMemoryGuarded(int (*run)(int, char**), int argc, char** argv);
+// Runs a writing command; memory running out (a large payload in a 32-bit process) or a file
+// system error is reported as a fault instead of ending the program.
+int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv);
 // -o or --output, or nullptr.
 const std::string* OutputPath(const Arguments& args);
 // Where exe looks for the stub when --stub is not given, in this order.
