@@ -53,6 +53,28 @@ TEST(SfxpackWrite, PackAndExeMakeTheSameDeterministicPayload) {
     EXPECT_LT(r.out.find("install.exe"), r.out.find("setup.kvr"));
 }
 
+TEST(SfxpackWrite, DefaultStubIsLookedForBesideTheTool) {
+    std::string alone = ScratchPath("alone");
+    fs::remove_all(alone);
+    fs::create_directories(alone);
+    fs::copy_file(SFX_SFXPACK, alone + "/sfxpack");
+    fs::permissions(alone + "/sfxpack", fs::perms::owner_all);
+    std::string folder = MakeFolder("cli_stubless", {"a.txt"});
+    std::string command = "cd '" + alone + "' && ./sfxpack exe '" + folder + "' -o out.exe";
+    CommandResult r = RunCommand(command);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("no stub found"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("win32/bin/stub.exe"), std::string::npos) << r.err;
+
+    fs::copy_file(ProbePath("probe_last.exe"), alone + "/stub.exe");
+    r = RunCommand(command);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // An installer can serve as the payload's source too.
+    r = RunCommand("cd '" + alone + "' && ./sfxpack exe --payload out.exe -o again.exe");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LoadFile(alone + "/again.exe"), LoadFile(alone + "/out.exe"));
+}
+
 TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
     std::string good = MakeFolder("cli_ok", {"a.txt"});
     std::string empty = MakeFolder("cli_empty", {});
