@@ -193,12 +193,15 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     return count;
 }
 
-int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
-                         unsigned char* output, int capacity) {
-    // Whole words are copied ahead of the checks where the room allows: bytes past the output
-    // so far are scratch until written for good.
-    const int kWord = 8;
-    int in = 0, out = 0;
+namespace {
+
+const int kWord = 8;
+
+// Copies the bytes before the next escape byte (or the end of the input) and moves in and out
+// past them; raises overflowCode when they do not fit. Whole words are copied ahead of the
+// check where the room allows: bytes past the output so far are scratch until written for good.
+void CopyLiterals(unsigned char escape, const unsigned char* input, int inputLength, int& in,
+                  unsigned char* output, int capacity, int& out, int overflowCode) {
     while (in < inputLength) {
         if (inputLength - in >= kWord && capacity - out >= kWord) {
             uint64_t word = LoadWord(input + in);
@@ -206,12 +209,32 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
             int literals = BytesBefore(word, escape);
             in += literals;
             out += literals;
-            if (literals == kWord) continue;
-        } else if (input[in] != escape) {
-            if (1 > capacity - out) Raise(kErrRefOverflow);
+            if (literals < kWord) return;
+            // A long stretch: let the library find its end.
+            const void* hit = memchr(input + in, escape, inputLength - in);
+            int rest =
+                hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
+            if (rest > capacity - out) Raise(overflowCode);
+            memcpy(output + out, input + in, rest);
+            in += rest;
+            out += rest;
+            return;
+        } else {
+            if (input[in] == escape) return;
+            if (1 > capacity - out) Raise(overflowCode);
             output[out++] = input[in++];
-            continue;
         }
+    }
+}
+
+} // namespace
+
+int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
+                         unsigned char* output, int capacity) {
+    int in = 0, out = 0;
+    for (;;) {
+        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRefOverflow);
+        if (in == inputLength) return out;
         if (inputLength - in < 2) Raise(kErrRefTruncated);
         int distance = input[in + 1];
         if (distance == escape) {
@@ -239,23 +262,17 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
         }
         out += count;
     }
-    return out;
 }
 
 int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
                unsigned char* output, int capacity) {
     int in = 0, out = 0;
     unsigned char previous = 0;
-    while (in < inputLength) {
-        const void* hit = memchr(input + in, escape, inputLength - in);
-        int literals =
-            hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
-        if (literals > capacity - out) Raise(kErrRunOverflow);
-        memcpy(output + out, input + in, literals);
-        out += literals;
-        in += literals;
-        if (literals) previous = output[out - 1];
-        if (!hit) break;
+    for (;;) {
+        int before = out;
+        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRunOverflow);
+        if (out > before) previous = output[out - 1];
+        if (in == inputLength) return out;
         if (inputLength - in < 2) Raise(kErrRunTruncated);
         int count = input[in + 1];
         in += 2;
@@ -269,7 +286,6 @@ int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength
         memset(output + out, previous, count);
         out += count;
     }
-    return out;
 }
 
 namespace {
