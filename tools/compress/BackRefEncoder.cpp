@@ -100,13 +100,14 @@ int PickDistance(const MatchRow& row, const DistanceGroups& groups, int g, int c
 class BackRefParser {
   public:
     BackRefParser(const uint8_t* data, size_t size, uint8_t escape, const SymbolCosts& costs)
-        : size_(size), escape_(escape), costs_(costs), groups_(GroupDistances(costs, escape)) {
+        : data_(data), size_(size), escape_(escape), costs_(costs),
+          groups_(GroupDistances(costs, escape)) {
         for (int v = 0; v < 256; ++v)
             countBits_[v] = costs.bits[v];
-        // 256 bytes in front of the data let every position see a full window; slots that
-        // reach before the data are cleared as they come into view.
-        padded_.assign(256 + size, 0);
-        if (size > 0) memcpy(padded_.data() + 256, data, size);
+        // The first 256 positions see their window in a copy with 256 bytes in front; slots
+        // that reach before the data are cleared as they come into view.
+        memset(head_, 0, sizeof(head_));
+        if (size > 0) memcpy(head_ + 256, data, std::min<size_t>(size, 256));
     }
 
     std::vector<uint8_t> Run() {
@@ -129,11 +130,11 @@ class BackRefParser {
         distance_.assign(length, 0);
         MatchRow row;
         memset(&row, 0, sizeof(row));
-        const uint8_t* data = padded_.data() + 256;
+        const uint8_t* data = data_;
         int zeros = 0;
         for (size_t i = length; i-- > 0;) {
             const size_t pos = begin + i;
-            const bool anyMatch = ExtendMatches(&row, data + pos - 256);
+            const bool anyMatch = ExtendMatches(&row, pos < 256 ? head_ + pos : data + pos - 256);
             if (pos < 256) ForgetBeforeStart(&row, pos);
             zeros = data[pos] == 0 ? std::min(zeros + 1, kMaxCount) : 0;
             rest_[i] = LiteralBits(data[pos]) + rest_[i + 1];
@@ -249,12 +250,13 @@ class BackRefParser {
         return group == kZeroGroup ? costs_.bits[0] : groups_.bits[group];
     }
 
+    const uint8_t* data_;
     size_t size_;
     uint8_t escape_;
     SymbolCosts costs_;
     uint32_t countBits_[256];
     DistanceGroups groups_;
-    std::vector<uint8_t> padded_;
+    uint8_t head_[512];
     std::vector<uint32_t> rest_;
     std::vector<uint8_t> count_;
     std::vector<uint8_t> distance_;

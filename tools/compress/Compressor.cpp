@@ -15,6 +15,9 @@ constexpr int kCodeRounds = 4;
 // A round that gains less than 1/kSmallGain of the size ends the refinement.
 constexpr size_t kSmallGain = 1000;
 
+// The bits of StageSet for r, pr, br and pbr.
+constexpr uint8_t kRunCombinations = 0xCC;
+
 bool Allowed(StageSet set, unsigned flags) {
     return (set.mask >> (flags >> 4)) & 1;
 }
@@ -24,12 +27,26 @@ uint8_t FlagsOf(bool prefixClass, bool backRefs, bool runs) {
                                 (backRefs ? kStageBackRefs : 0) | (runs ? kStageRuns : 0));
 }
 
+// A stage input or output, seen in place (the caller's data is never copied).
+struct Bytes {
+    const uint8_t* data;
+    size_t size;
+};
+
+Bytes Of(const std::vector<uint8_t>& bytes) {
+    return {bytes.data(), bytes.size()};
+}
+
+bool SameBytes(Bytes a, Bytes b) {
+    return a.size == b.size && (a.size == 0 || memcmp(a.data, b.data, a.size) == 0);
+}
+
 // The prefix-class code that fits symbols best.
-PrefixClassCode CodeFor(const std::vector<uint8_t>& symbols) {
+PrefixClassCode CodeFor(Bytes symbols) {
     uint64_t counts[256] = {};
-    for (uint8_t s : symbols)
-        counts[s]++;
-    return ChoosePrefixClassCode(counts, symbols.empty() ? 0 : symbols.back());
+    for (size_t i = 0; i < symbols.size; ++i)
+        counts[symbols.data[i]]++;
+    return ChoosePrefixClassCode(counts, symbols.size ? symbols.data[symbols.size - 1] : 0);
 }
 
 // Keeps the smallest stream offered so far; on a tie the earlier (simpler) one stays.
@@ -48,19 +65,18 @@ class BestStream {
     }
 
     // Offers symbols, coded by the prefix-class stage when flags ask for it.
-    void Offer(uint8_t flags, uint8_t refEscape, const std::vector<uint8_t>& symbols,
-               const PrefixClassCode* code) {
+    void Offer(uint8_t flags, uint8_t refEscape, Bytes symbols, const PrefixClassCode* code) {
         // The prefix-class stage may not yield more symbols than the decoded size.
-        if (code && symbols.size() > decodedSize_) return;
-        if (!Beats(flags, code ? code->blockSize : symbols.size())) return;
+        if (code && symbols.size > decodedSize_) return;
+        if (!Beats(flags, code ? code->blockSize : symbols.size)) return;
         stream_.clear();
         stream_.push_back(flags);
         if (flags & kStageRuns) stream_.push_back(runEscape_);
         if (flags & kStageBackRefs) stream_.push_back(refEscape);
         if (code)
-            AppendPrefixClassBlock(symbols.data(), symbols.size(), *code, &stream_);
+            AppendPrefixClassBlock(symbols.data, symbols.size, *code, &stream_);
         else
-            stream_.insert(stream_.end(), symbols.begin(), symbols.end());
+            stream_.insert(stream_.end(), symbols.data, symbols.data + symbols.size);
     }
 
     std::vector<uint8_t>& stream() { return stream_; }
@@ -80,13 +96,13 @@ struct Refinement {
 
 // Codes refs, parses again with that code's lengths and so on while the coded size shrinks,
 // offering every coded parse.
-void Refine(const std::vector<uint8_t>& input, uint8_t escape, std::vector<uint8_t> refs,
-            uint8_t flags, BestStream* best, Refinement* found) {
+void Refine(Bytes input, uint8_t escape, std::vector<uint8_t> refs, uint8_t flags, BestStream* best,
+            Refinement* found) {
     found->escape = escape;
     size_t previous = SIZE_MAX;
     for (int round = 0; round < kCodeRounds; ++round) {
-        const PrefixClassCode code = CodeFor(refs);
-        best->Offer(flags, escape, refs, &code);
+        const PrefixClassCode code = CodeFor(Of(refs));
+        best->Offer(flags, escape, Of(refs), &code);
         if (code.blockSize < found->size) {
             found->size = code.blockSize;
             found->costs = code.costs;
@@ -94,7 +110,7 @@ void Refine(const std::vector<uint8_t>& input, uint8_t escape, std::vector<uint8
         // Another parse rarely gains much after a round that gained little.
         if (code.blockSize >= previous || previous - code.blockSize < previous / kSmallGain) break;
         previous = code.blockSize;
-        refs = EncodeBackRefs(input.data(), input.size(), escape, code.costs);
+        refs = EncodeBackRefs(input.data, input.size, escape, code.costs);
     }
 }
 
@@ -102,8 +118,8 @@ void Refine(const std::vector<uint8_t>& input, uint8_t escape, std::vector<uint8
 // coded back-reference parse converges to different codes from different starts: from the
 // plain parse, from one where references look cheap, and from the code found for the data
 // when this input is its run-length coding (found holds it, and gets the best of this input).
-void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet allowed,
-                       size_t decodedSize, BestStream* best, Refinement* found) {
+void OfferCombinations(Bytes input, bool runs, StageSet allowed, size_t decodedSize,
+                       BestStream* best, Refinement* found) {
     if (Allowed(allowed, FlagsOf(false, false, runs)))
         best->Offer(FlagsOf(false, false, runs), 0, input, nullptr);
     if (Allowed(allowed, FlagsOf(true, false, runs))) {
@@ -113,11 +129,11 @@ void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet al
     const bool plainRefs = Allowed(allowed, FlagsOf(false, true, runs));
     const bool codedRefs = Allowed(allowed, FlagsOf(true, true, runs));
     // The back-reference output must fit the decoder's block of decoded size + 256.
-    if ((!plainRefs && !codedRefs) || input.size() > decodedSize + 256) return;
+    if ((!plainRefs && !codedRefs) || input.size > decodedSize + 256) return;
 
-    const uint8_t escape = LeastFrequentByte(input.data(), input.size());
-    std::vector<uint8_t> refs = EncodeBackRefs(input.data(), input.size(), escape, FlatCosts());
-    if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, refs, nullptr);
+    const uint8_t escape = LeastFrequentByte(input.data, input.size);
+    std::vector<uint8_t> refs = EncodeBackRefs(input.data, input.size, escape, FlatCosts());
+    if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, Of(refs), nullptr);
     if (!codedRefs) return;
     const uint8_t flags = FlagsOf(true, true, runs);
     Refinement here;
@@ -125,13 +141,13 @@ void OfferCombinations(const std::vector<uint8_t>& input, bool runs, StageSet al
         Refine(input, escape, std::move(refs), flags, best, &here);
         SymbolCosts cheapReferences = FlatCosts();
         cheapReferences.bits[escape] = 1;
-        Refine(input, escape, EncodeBackRefs(input.data(), input.size(), escape, cheapReferences),
+        Refine(input, escape, EncodeBackRefs(input.data, input.size, escape, cheapReferences),
                flags, best, &here);
     } else {
         // The escape changes with the input; it keeps the length the old one had.
         SymbolCosts warm = found->costs;
         std::swap(warm.bits[escape], warm.bits[found->escape]);
-        Refine(input, escape, EncodeBackRefs(input.data(), input.size(), escape, warm), flags, best,
+        Refine(input, escape, EncodeBackRefs(input.data, input.size, escape, warm), flags, best,
                &here);
     }
     *found = here;
@@ -194,13 +210,14 @@ std::vector<uint8_t> CompressBest(const uint8_t* data, size_t size, StageSet all
     try {
         const uint8_t runEscape = LeastFrequentByte(data, size);
         BestStream best(size, runEscape);
-        const std::vector<uint8_t> input(data, data + size);
+        const Bytes input{data, size};
         Refinement found;
         OfferCombinations(input, false, allowed, size, &best, &found);
-        if (allowed.mask & 0xCC) {
+        if (allowed.mask & kRunCombinations) {
             const std::vector<uint8_t> runs = EncodeRuns(data, size, runEscape);
             // Unchanged by the run stage, the data can only grow by the escape byte.
-            if (runs != input) OfferCombinations(runs, true, allowed, size, &best, &found);
+            if (!SameBytes(Of(runs), input))
+                OfferCombinations(Of(runs), true, allowed, size, &best, &found);
         }
         std::vector<uint8_t>& stream = best.stream();
         if (stream.empty()) return PlainStream(data, size);
