@@ -92,6 +92,33 @@ TEST(CompressBest, EveryCombinationDecodesBack) {
     }
 }
 
+// Small inputs mixing noise, runs and copies from up to 300 bytes back, in every combination.
+TEST(CompressBest, RandomMixturesDecodeBack) {
+    for (uint32_t seed = 1; seed <= 150; ++seed) {
+        const std::vector<uint8_t> pieces = Noise(64, seed, 64);
+        std::vector<uint8_t> data;
+        for (uint8_t piece : pieces) {
+            const size_t length = piece % 9 + 1;
+            if (piece % 4 == 0) {
+                data.insert(data.end(), length * 40, piece);
+            } else if (piece % 4 == 1 && data.size() > 300) {
+                const size_t from = data.size() - 300 + piece;
+                for (size_t i = 0; i < length * 5; ++i)
+                    data.push_back(data[from + i]);
+            } else {
+                const std::vector<uint8_t> noise = Noise(length, seed * 31 + piece, 1 + piece * 4);
+                data.insert(data.end(), noise.begin(), noise.end());
+            }
+        }
+        const StageSet set{static_cast<uint8_t>(seed % 2 ? 0xFF : 1u << (seed / 2 % 8))};
+        CompressStats stats;
+        const auto stream = CompressBest(data.data(), data.size(), set, &stats);
+        int error = 0;
+        ASSERT_EQ(DecodeStream(stream, data.size(), &error), data) << "seed " << seed;
+        ASSERT_FALSE(stats.fallback) << "seed " << seed;
+    }
+}
+
 TEST(CompressBest, ShrinksRedundantData) {
     const auto text = Repeat("abcdefgh", 100000);
     EXPECT_LT(CompressBest(text.data(), text.size(), kStagesAuto).size(), text.size() / 50);
