@@ -30,6 +30,11 @@ int CmdCompress(int argc, char** argv) {
         PrintError(argv[0], "out of memory compressing " + args.positional[0]);
         return kExitFault;
     }
+    // A single combination asked for that cannot hold the data (the prefix-class stage may not
+    // yield more symbols than the data has bytes) leaves the plain copy.
+    if (stages.mask != kStagesAuto.mask && !((stages.mask >> (stats.flags >> 4)) & 1))
+        PrintError(argv[0], "warning: these stages cannot hold " + args.positional[0] +
+                                "; stored uncompressed");
     if (stats.fallback)
         PrintError(argv[0], "warning: the stream with flags " + std::to_string(stats.failedFlags) +
                                 " did not decode back (error " + std::to_string(stats.checkError) +
