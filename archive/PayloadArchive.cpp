@@ -4,7 +4,6 @@
 #include "support/LogChannel.h"
 
 #include <limits.h>
-#include <string.h>
 
 namespace {
 
@@ -35,8 +34,8 @@ bool IsCompressed(uint32_t method) {
     return method == 2 || method == 3;
 }
 
-// The entry at offset, whose size word is not 0, can be read without leaving the archive, and
-// its decoded size leaves the callers' +10 and the decoder's +256 room to add.
+// The entry, whose size word is not 0, can be read without leaving the archive (roomLeft bytes),
+// and its decoded size leaves the callers' +10 and the decoder's +256 room to add.
 bool EntryIsSound(const unsigned char* entry, int32_t roomLeft) {
     ArchiveEntry e(entry);
     int32_t size = e.Size();
