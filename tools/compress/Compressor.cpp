@@ -18,10 +18,6 @@ constexpr size_t kSmallGain = 1000;
 // The bits of StageSet for r, pr, br and pbr.
 constexpr uint8_t kRunCombinations = 0xCC;
 
-bool Allowed(StageSet set, unsigned flags) {
-    return (set.mask >> (flags >> 4)) & 1;
-}
-
 uint8_t FlagsOf(bool prefixClass, bool backRefs, bool runs) {
     return static_cast<uint8_t>((prefixClass ? kStagePrefixClass : 0) |
                                 (backRefs ? kStageBackRefs : 0) | (runs ? kStageRuns : 0));
@@ -120,14 +116,14 @@ void Refine(Bytes input, uint8_t escape, std::vector<uint8_t> refs, uint8_t flag
 // when this input is its run-length coding (found holds it, and gets the best of this input).
 void OfferCombinations(Bytes input, bool runs, StageSet allowed, size_t decodedSize,
                        BestStream* best, Refinement* found) {
-    if (Allowed(allowed, FlagsOf(false, false, runs)))
+    if (StageSetHas(allowed, FlagsOf(false, false, runs)))
         best->Offer(FlagsOf(false, false, runs), 0, input, nullptr);
-    if (Allowed(allowed, FlagsOf(true, false, runs))) {
+    if (StageSetHas(allowed, FlagsOf(true, false, runs))) {
         const PrefixClassCode code = CodeFor(input);
         best->Offer(FlagsOf(true, false, runs), 0, input, &code);
     }
-    const bool plainRefs = Allowed(allowed, FlagsOf(false, true, runs));
-    const bool codedRefs = Allowed(allowed, FlagsOf(true, true, runs));
+    const bool plainRefs = StageSetHas(allowed, FlagsOf(false, true, runs));
+    const bool codedRefs = StageSetHas(allowed, FlagsOf(true, true, runs));
     // The back-reference output must fit the decoder's block of decoded size + 256.
     if ((!plainRefs && !codedRefs) || input.size > decodedSize + 256) return;
 

@@ -12,6 +12,11 @@ struct StageSet {
     uint8_t mask;
 };
 
+// Whether set holds the combination with this flags byte.
+inline bool StageSetHas(StageSet set, uint8_t flags) {
+    return (set.mask >> (flags >> 4)) & 1;
+}
+
 constexpr StageSet kStagesAuto{0xFF};
 constexpr StageSet kStagesNone{0x01};
 

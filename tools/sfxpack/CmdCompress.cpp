@@ -32,7 +32,7 @@ int CmdCompress(int argc, char** argv) {
     }
     // A single combination asked for that cannot hold the data (the prefix-class stage may not
     // yield more symbols than the data has bytes) leaves the plain copy.
-    if (stages.mask != kStagesAuto.mask && !((stages.mask >> (stats.flags >> 4)) & 1))
+    if (stages.mask != kStagesAuto.mask && !StageSetHas(stages, stats.flags))
         PrintError(argv[0], "warning: these stages cannot hold " + args.positional[0] +
                                 "; stored uncompressed");
     if (stats.fallback)
