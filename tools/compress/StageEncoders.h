@@ -34,7 +34,7 @@ struct PrefixClassCode {
     uint8_t table[256] = {};       // byte value at each place
     uint8_t place[256] = {};       // place of each byte value that occurs
     size_t blockSize = 0;          // exact size of the block: header, table and bit stream
-    SymbolCosts costs = {};        // code length of every value (unused ones: the dearest class)
+    SymbolCosts costs = {}; // code length of every value; an unused one: the class it would join
 };
 
 // counts: occurrences of every byte value in the sequence; lastSymbol: its final byte (the end
