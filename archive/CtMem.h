@@ -30,5 +30,6 @@ class CtDynMemZone : public CtMem {
     int field1, field2, field3, field4;
 };
 
-// The process's one reserve (a static object; link it by naming it).
+// The process's one reserve: a static object defined with the other start-up objects, whose
+// order matters.
 extern CtDynMemZone g_GlobalMemZone;

@@ -66,4 +66,21 @@ TEST(CtMem, RefusesNonPositiveAllocations) {
     EXPECT_EQ(block.data, nullptr);
 }
 
+TEST(CtDynMemZone, TakesItsReserveAndSetsItsFields) {
+    int blocks = CtMem::s_blockCount, bytes = CtMem::s_byteTotal;
+    {
+        CtDynMemZone zone;
+        ASSERT_NE(zone.data, nullptr);
+        EXPECT_EQ(zone.size, 0x40000);
+        EXPECT_EQ(CtMem::s_byteTotal, bytes + 262144);
+        EXPECT_EQ(CtMem::s_blockCount, blocks + 1);
+        EXPECT_EQ(zone.field1, 0);
+        EXPECT_EQ(zone.field2, 0);
+        EXPECT_EQ(zone.field3, 4);
+        EXPECT_EQ(zone.field4, 0x20000);
+    }
+    EXPECT_EQ(CtMem::s_byteTotal, bytes);
+    EXPECT_EQ(CtMem::s_blockCount, blocks);
+}
+
 } // namespace
