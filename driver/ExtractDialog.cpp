@@ -22,9 +22,12 @@ void CtExtractDlg::OnInitDialog(MSG_REC*) {
 
 void CtExtractDlg::OnCommand(MSG_REC* record) {
     if (LOWORD(record->wParam) != kCommandExtract) return;
-    // No message is handled while the work runs: paint the dialog and its text first, or the
-    // user would face an empty frame until the end.
+    // No message is handled while the work runs: paint the dialog and its text now, or the
+    // user would face an empty frame (or nothing) until the end. Looking at the queue lets the
+    // window system put the drawing on screen; nothing is taken from it.
     RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    MSG waiting;
+    PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
     int done = ExtractPayload(folderPath, folderPathCapacity, archive);
     EndDialog(handle, done ? 1 : 0);
 }

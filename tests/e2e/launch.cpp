@@ -1,0 +1,95 @@
+// Starts an installer the way the e2e tests need it: with TEMP and TMP pointing where the test
+// wants, PROBE_LOG set, and an exact command line (Wine's own argument quoting would change it).
+// The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
+// command tail. Prints the program's full 32-bit exit code, then waits until every process it
+// started, grandchildren included, has ended, so the test reads a finished probe log.
+#include <windows.h>
+#include <stdio.h>
+
+namespace {
+
+enum { kJobCapacity = 4096, kLines = 4 };
+
+// Splits the job file into its lines in place (CR LF or LF).
+int SplitLines(char* text, char** lines) {
+    int count = 0;
+    char* start = text;
+    for (char* p = text;; ++p) {
+        if (*p == '\n' || *p == '\0') {
+            const bool end = *p == '\0';
+            char* stop = p;
+            if (stop > start && stop[-1] == '\r') --stop;
+            *stop = '\0';
+            if (count < kLines) lines[count++] = start;
+            if (end) break;
+            start = p + 1;
+        }
+    }
+    return count;
+}
+
+int Fail(const char* what) {
+    printf("error=%s %lu\n", what, GetLastError());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        printf("usage: launch JOBFILE\n");
+        return 2;
+    }
+    static char job[kJobCapacity];
+    HANDLE file =
+        CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Fail("job file");
+    DWORD got = 0;
+    ReadFile(file, job, kJobCapacity - 1, &got, nullptr);
+    CloseHandle(file);
+    job[got] = '\0';
+    char* lines[kLines] = {};
+    if (SplitLines(job, lines) < kLines - 1) return Fail("job lines");
+    const char* tail = lines[3] ? lines[3] : "";
+
+    if (lines[0][0]) {
+        SetEnvironmentVariableA("TEMP", lines[0]);
+        SetEnvironmentVariableA("TMP", lines[0]);
+    }
+    SetEnvironmentVariableA("PROBE_LOG", lines[1]);
+
+    static char command[kJobCapacity + 8];
+    wsprintfA(command, *tail ? "\"%s\" %s" : "\"%s\"", lines[2], tail);
+
+    HANDLE jobObject = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(jobObject, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(lines[2], command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process))
+        return Fail("start");
+    AssignProcessToJobObject(jobObject, process.hProcess);
+    ResumeThread(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    printf("exit=%lu\n", code);
+    fflush(stdout);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    for (int i = 0; i < 600; ++i) {
+        QueryInformationJobObject(jobObject, JobObjectBasicAccountingInformation, &accounting,
+                                  sizeof accounting, nullptr);
+        if (accounting.ActiveProcesses == 0) break;
+        Sleep(50);
+    }
+    printf("remaining=%lu\n", accounting.ActiveProcesses);
+    CloseHandle(jobObject);
+    return 0;
+}

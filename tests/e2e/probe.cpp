@@ -1,0 +1,67 @@
+// The e2e tests' stand-in for a payload program (pre-install check or install.exe). It appends
+// to the log named by PROBE_LOG what the installer gave it, then exits with the code written in
+// exitcode.txt beside it (0 when that file is absent).
+#include <windows.h>
+
+namespace {
+
+void Put(HANDLE log, const char* text) {
+    DWORD written = 0;
+    WriteFile(log, text, lstrlenA(text), &written, nullptr);
+}
+
+void PutLine(HANDLE log, const char* key, const char* value) {
+    Put(log, key);
+    Put(log, value);
+    Put(log, "\n");
+}
+
+DWORD ReadExitCode(const char* selfPath) {
+    char path[MAX_PATH + 16];
+    lstrcpynA(path, selfPath, MAX_PATH);
+    char* slash = path;
+    for (char* p = path; *p; ++p)
+        if (*p == '\\') slash = p + 1;
+    lstrcpyA(slash, "exitcode.txt");
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char digits[16] = {};
+    DWORD got = 0;
+    ReadFile(file, digits, sizeof digits - 1, &got, nullptr);
+    CloseHandle(file);
+    DWORD code = 0;
+    for (DWORD i = 0; i < got && digits[i] >= '0' && digits[i] <= '9'; ++i)
+        code = code * 10 + (digits[i] - '0');
+    return code;
+}
+
+} // namespace
+
+int main() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    DWORD code = ReadExitCode(self);
+
+    char logPath[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("PROBE_LOG", logPath, MAX_PATH)) return static_cast<int>(code);
+    HANDLE log = INVALID_HANDLE_VALUE;
+    // Another probe may be writing; retry for a while.
+    for (int attempt = 0; attempt < 100 && log == INVALID_HANDLE_VALUE; ++attempt) {
+        log = CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
+                          nullptr);
+        if (log == INVALID_HANDLE_VALUE) Sleep(20);
+    }
+    if (log == INVALID_HANDLE_VALUE) return static_cast<int>(code);
+    char number[16];
+    wsprintfA(number, "%lu", code);
+    Put(log, "[probe]\n");
+    PutLine(log, "self=", self);
+    PutLine(log, "cwd=", folder);
+    PutLine(log, "cmdline=", GetCommandLineA());
+    PutLine(log, "exit=", number);
+    CloseHandle(log);
+    return static_cast<int>(code);
+}

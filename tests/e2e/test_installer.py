@@ -1,0 +1,252 @@
+"""End-to-end tests of the installer: real installers made by sfxpack, run under Wine, driven
+through their dialogs with keys and clicks. Run: python3 test_installer.py [Class[.test]]"""
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+ENV = None
+
+# Dialog units of the "Quitter" button's centre in the dialog template.
+QUITTER = (246, 47)
+
+
+def setUpModule():
+    global ENV
+    ENV = harness.Environment()
+
+
+def tearDownModule():
+    if ENV:
+        ENV.close()
+
+
+class InstallerTest(unittest.TestCase):
+    def case(self, suffix="", **kwargs):
+        name = self.id().split(".")[-1].replace("test_", "t_") + suffix
+        return harness.Case(ENV, name.lower(), **kwargs)
+
+    def assertEnded(self, run):
+        """The installer ended by itself with exit code 0, and so did all it started."""
+        self.assertIsNone(run.error)
+        self.assertEqual(0, run.exit_code)
+        self.assertEqual(0, run.remaining)
+
+    def assertStartedOnce(self, run, name, arguments=""):
+        """name ran once, from the extraction folder, with its quoted path (and arguments)."""
+        started = run.started(name)
+        self.assertEqual(1, len(started), "%s: %s" % (name, run.probes))
+        folder = harness.windows_path(run.case.extraction)
+        expected = '"%s\\%s"' % (folder, name) + (" " + arguments if arguments else "")
+        self.assertEqual(expected, started[0]["cmdline"])
+        self.assertEqual(folder, started[0]["cwd"])
+        return started[0]
+
+
+class DecisionTable(InstallerTest):
+    def test_nothing_to_install_shows_message(self):
+        case = self.case()
+        case.add("lisezmoi.txt", "rien")
+        case.add_probe("install.exe")
+        case.build()
+        captions = []
+
+        def acknowledge(c):
+            window = c.wait_window()
+            captions.append(c.caption(window))
+            c.screenshot("message-box.png", window)
+            c.press(window, "Return")
+
+        run = case.run("auto=1", interact=acknowledge)
+        self.assertEnded(run)
+        self.assertEqual([harness.TITLE], captions)
+        self.assertEqual([], run.probes)
+        self.assertIsNone(case.extracted(), "nothing is extracted")
+
+    def test_product_only_starts_install(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build()
+        run = case.run("-s auto=1")
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "install.exe", "-s auto=1")
+        self.assertEqual(1, len(run.probes))
+        self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
+
+    def test_pre_install_only_never_starts_install(self):
+        case = self.case()
+        case.add_probe("AutoInst_check.exe", exit_code=1)
+        case.add_probe("install.exe")
+        case.build()
+        # No confirmation: a dialog waiting for the user would end this run by its timeout.
+        run = case.run("-s")
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "AutoInst_check.exe")
+        self.assertEqual([], run.started("install.exe"))
+
+    def test_both_install_follows_pre_install_exit_code(self):
+        for code, starts_install in ((0, False), (1, True), (259, True)):
+            with self.subTest(exit_code=code):
+                case = self.case("_%d" % code)
+                case.add_descriptor()
+                case.add_probe("AutoInst_check.exe", exit_code=code)
+                case.add_probe("install.exe")
+                case.build()
+                run = case.run("auto=1")
+                self.assertEnded(run)
+                pre = self.assertStartedOnce(run, "AutoInst_check.exe")
+                self.assertEqual(str(code), pre["exit"])
+                if starts_install:
+                    self.assertStartedOnce(run, "install.exe", "auto=1")
+                    self.assertIs(pre, run.probes[0], "install.exe only after the check ended")
+                else:
+                    self.assertEqual([], run.started("install.exe"))
+
+
+class Confirmation(InstallerTest):
+    def product_case(self, suffix=""):
+        case = self.case(suffix)
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build()
+        return case
+
+    def test_auto_confirmation_is_case_sensitive(self):
+        for tail, automatic in (("auto=1", True), ("/x auto=10", True), ("AUTO=1", False)):
+            with self.subTest(tail=tail):
+                case = self.product_case("_" + tail.replace("/", "").replace(" ", "_").lower())
+                seen = []
+
+                def confirm_by_return(c):
+                    window = c.wait_window()
+                    seen.append(window)
+                    c.press(window, "Return")
+
+                run = case.run(tail, interact=None if automatic else confirm_by_return)
+                self.assertEnded(run)
+                self.assertStartedOnce(run, "install.exe", tail)
+                if not automatic:
+                    self.assertEqual(1, len(seen))
+
+    def test_quitter_writes_nothing(self):
+        def by_click(c):
+            c.click_dialog_unit(c.wait_window(), *QUITTER)
+
+        def by_escape(c):
+            c.press(c.wait_window(), "Escape")
+
+        for how, interact in (("click", by_click), ("escape", by_escape)):
+            with self.subTest(how=how):
+                case = self.product_case("_" + how)
+                os.makedirs(case.extraction)
+                stale = os.path.join(case.extraction, "ancien.txt")
+                with open(stale, "w") as f:
+                    f.write("garde")
+                run = case.run("-s", interact=interact)
+                self.assertEnded(run)
+                self.assertEqual([], run.probes)
+                self.assertEqual(["ancien.txt"], case.extracted())
+                with open(stale) as f:
+                    self.assertEqual("garde", f.read())
+
+
+class CommandLine(InstallerTest):
+    def test_600_characters_reach_install_cut_to_511(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build()
+        tail = "auto=1 " + "".join("%04d" % i for i in range(150))[:593]
+        self.assertEqual(600, len(tail))
+        run = case.run(tail)
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "install.exe", tail[:511])
+
+    def test_temp_folder_with_blank(self):
+        case = self.case(temp_name=os.path.join("Jean Dupont", "Temp"))
+        case.add_descriptor()
+        case.add_probe("AutoInst_check.exe", exit_code=1)
+        case.add_probe("install.exe")
+        case.build()
+        # An unquoted path would start this program instead of install.exe.
+        shutil.copyfile(ENV.config.probe, os.path.join(case.root, "Jean.exe"))
+        run = case.run("auto=1 -s")
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "AutoInst_check.exe")
+        self.assertStartedOnce(run, "install.exe", "auto=1 -s")
+        self.assertEqual(2, len(run.probes))
+
+
+class Extraction(InstallerTest):
+    def test_files_and_write_times(self):
+        case = self.case()
+        case.add_descriptor("Produit d'essai \xe9t\xe9")
+        case.add_probe("install.exe")
+        times = {"notes.txt": 981173106, "donnees.bin": 1577880000, "vide.dat": 1262304000}
+        case.add("notes.txt", "Bonjour\r\n" * 50, times["notes.txt"])
+        case.add("donnees.bin", bytes(range(256)) * 300 + os.urandom(5000), times["donnees.bin"])
+        case.add("vide.dat", b"", times["vide.dat"])
+        case.build()
+        os.makedirs(case.extraction)
+        with open(os.path.join(case.extraction, "reste.tmp"), "w") as f:
+            f.write("d'une installation pr\xe9c\xe9dente")
+        run = case.run("auto=1")
+        self.assertEnded(run)
+        names = sorted(os.listdir(case.payload))
+        self.assertEqual(names, case.extracted())
+        for name in names:
+            source = os.path.join(case.payload, name)
+            copy = os.path.join(case.extraction, name)
+            with open(source, "rb") as a, open(copy, "rb") as b:
+                self.assertEqual(a.read(), b.read(), name)
+            # File times count 100-nanosecond units.
+            self.assertEqual(os.stat(source).st_mtime_ns // 100, os.stat(copy).st_mtime_ns // 100,
+                             name)
+        for name, seconds in times.items():
+            self.assertEqual(seconds, int(os.stat(os.path.join(case.extraction, name)).st_mtime))
+
+    def test_checkword_error_midway_stops_extraction(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        for name in ("a.txt", "b.txt", "c.txt"):
+            case.add(name, name * 100)
+        order = ["produit.kvr", "install.exe", "a.txt", "b.txt", "c.txt"]
+        case.build(order=order, corrupt="b.txt")
+        run = case.run("auto=1")
+        self.assertEnded(run)
+        self.assertEqual(["a.txt", "install.exe", "produit.kvr"], case.extracted())
+        self.assertStartedOnce(run, "install.exe", "auto=1")
+
+    def test_dialogs_on_screen(self):
+        """Screenshots of both dialogs; the extraction dialog shows its text while it works."""
+        case = self.case()
+        case.add_descriptor("Mon logiciel \xe9t\xe9")
+        case.add_probe("install.exe")
+        case.build()
+        # What an earlier run left keeps the extraction dialog on screen for a moment.
+        os.makedirs(case.extraction)
+        for i in range(3000):
+            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        shots = []
+
+        def confirm_then_capture(c):
+            confirmation = c.wait_window()
+            shots.append(c.screenshot("confirmation-dialog.png", confirmation))
+            c.press(confirmation, "Return")
+            extraction = c.wait_window(exclude=(confirmation,))
+            shots.append(c.screenshot("extraction-dialog.png", extraction))
+
+        run = case.run("-s", interact=confirm_then_capture)
+        self.assertEnded(run)
+        self.assertEqual(2, len(shots))
+        self.assertStartedOnce(run, "install.exe", "-s")
+        self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
+
+
+if __name__ == "__main__":
+    unittest.main()
