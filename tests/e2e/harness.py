@@ -263,6 +263,8 @@ class Environment:
             subprocess.run(self.wine_command(["wineboot", "-i"]), env=self.wine_env, check=False,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         self.unmanage_windows()
+        # A Wine session keeps the display it started with: begin a fresh one on this display.
+        self.end_wine_session()
 
     def unmanage_windows(self):
         """Without a window manager, Wine waits two seconds for one at every hidden window
@@ -277,7 +279,14 @@ class Environment:
         subprocess.run(["wineserver", "-w"], env=self.wine_env, check=False, timeout=120)
 
     def close(self):
+        self.end_wine_session()
         self.display.close()
+
+    def end_wine_session(self):
+        """Ends the Wine processes of the tests' own prefix (and only those)."""
+        subprocess.run(["wineserver", "-k"], env=self.wine_env, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=self.wine_env, check=False, timeout=60)
 
     def wine_command(self, args):
         return [self.config.wine_run] + args
