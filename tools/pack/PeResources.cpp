@@ -78,7 +78,9 @@ class ResourceTree {
         uint32_t size = tree_.U32(size_t(target) + 4);
         leaf->codePage = tree_.U32(size_t(target) + 8);
         if (!tree_.Ok()) return PeFail(error, "resource data entry runs past its section");
-        if (!pe_.RvaToOffset(rva, size, file_.size(), offset))
+        // Empty data has no bytes to find; its rva may well be the end of the section.
+        *offset = 0;
+        if (size != 0 && !pe_.RvaToOffset(rva, size, file_.size(), offset))
             return PeFail(error, "resource data lies outside the file");
         *length = size;
         return true;
