@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 namespace {
 
 enum : uint32_t {
@@ -68,33 +70,75 @@ bool RelocatesInto(const std::vector<uint8_t>& file, const PeLayout& pe, uint32_
     return false;
 }
 
-// Whether the section holding the resource tree can be rewritten where it stands: it is the
-// last section in memory and in the file, nothing follows it in the file, and nothing but the
-// resource tree lives in it.
-bool CanRewriteInPlace(const std::vector<uint8_t>& file, const PeLayout& pe, int index) {
-    const PeSection& s = pe.sections[index];
-    if (s.virtualAddress != pe.DirRva(kPeDirResource)) return false;
-    if (uint64_t(s.virtualAddress) + s.MappedSize() != ImageEnd(pe)) return false;
-    if (uint64_t(s.rawPointer) + s.rawSize != file.size()) return false;
-    for (size_t i = 0; i < pe.sections.size(); ++i) {
-        const PeSection& other = pe.sections[i];
-        if (int(i) != index && Overlaps(other.rawPointer, other.rawSize, s.rawPointer, s.rawSize))
-            return false;
-    }
-    for (uint32_t d = 0; d < pe.directoryCount; ++d) {
-        if (d == kPeDirResource || d == kPeDirSecurity) continue;
-        if (Overlaps(pe.DirRva(d), pe.DirSize(d), s.virtualAddress, s.MappedSize())) return false;
-    }
-    // Debug data is found through file offsets: none may point into the section.
+// Whether debug data, found through file offsets, points into the raw range.
+bool DebugDataInto(const std::vector<uint8_t>& file, const PeLayout& pe, uint32_t raw,
+                   uint32_t length) {
     uint32_t debugSize = pe.DirSize(kPeDirDebug);
     size_t debug;
-    if (debugSize != 0) {
-        if (!pe.RvaToOffset(pe.DirRva(kPeDirDebug), debugSize, file.size(), &debug)) return false;
-        ByteReader r(file.data() + debug, debugSize);
-        for (uint32_t e = 0; e + 28 <= debugSize; e += 28)
-            if (Overlaps(r.U32(e + 24), r.U32(e + 16), s.rawPointer, s.rawSize)) return false;
+    if (debugSize == 0) return false;
+    if (!pe.RvaToOffset(pe.DirRva(kPeDirDebug), debugSize, file.size(), &debug)) return true;
+    ByteReader r(file.data() + debug, debugSize);
+    for (uint32_t e = 0; e + 28 <= debugSize; e += 28)
+        if (Overlaps(r.U32(e + 24), r.U32(e + 16), raw, length)) return true;
+    return false;
+}
+
+// Whether a data directory other than the ones named, or the entry point, lies in the section.
+bool ReferencedBesides(const PeLayout& pe, const PeSection& s, uint32_t own) {
+    for (uint32_t d = 0; d < pe.directoryCount; ++d) {
+        if (d == own || d == kPeDirSecurity) continue;
+        if (Overlaps(pe.DirRva(d), pe.DirSize(d), s.virtualAddress, s.MappedSize())) return true;
     }
-    return !RelocatesInto(file, pe, s.virtualAddress, s.MappedSize());
+    return Overlaps(pe.entryPoint, 1, s.virtualAddress, s.MappedSize());
+}
+
+// Whether a section can move to another rva: it is the relocation section, only the
+// base-relocation directory refers to it and none of its own bytes get relocated.
+bool CanMove(const std::vector<uint8_t>& file, const PeLayout& pe, int index) {
+    const PeSection& s = pe.sections[index];
+    uint32_t relocRva = pe.DirRva(kPeDirBaseReloc);
+    size_t at;
+    return memcmp(s.name, ".reloc\0\0", 8) == 0 && pe.DirSize(kPeDirBaseReloc) != 0 &&
+           pe.SectionOf(relocRva) == index &&
+           pe.RvaToOffset(relocRva, pe.DirSize(kPeDirBaseReloc), file.size(), &at) &&
+           !ReferencedBesides(pe, s, kPeDirBaseReloc) &&
+           !DebugDataInto(file, pe, s.rawPointer, s.rawSize) &&
+           !RelocatesInto(file, pe, s.virtualAddress, s.MappedSize());
+}
+
+// Whether the section holding the resource tree can be rewritten where it stands: nothing but
+// the resource tree lives in it, and every other section lies before it in memory and in the
+// file except at most one that can move behind the rebuilt tree (*tail, or -1).
+bool CanRewriteInPlace(const std::vector<uint8_t>& file, const PeLayout& pe, int index, int* tail) {
+    const PeSection& s = pe.sections[index];
+    *tail = -1;
+    // The section's header and the image's headers are rewritten: the data must lie past them.
+    uint64_t tableEnd = pe.sectionTable + uint64_t(pe.sections.size()) * kPeSectionHeaderSize;
+    if (s.virtualAddress != pe.DirRva(kPeDirResource) || s.virtualAddress < pe.sizeOfHeaders ||
+        s.rawPointer < tableEnd || s.rawPointer < pe.sizeOfHeaders)
+        return false;
+    for (size_t i = 0; i < pe.sections.size(); ++i) {
+        const PeSection& other = pe.sections[i];
+        if (int(i) == index) continue;
+        bool before =
+            uint64_t(other.virtualAddress) + other.MappedSize() <= s.virtualAddress &&
+            (other.rawSize == 0 || uint64_t(other.rawPointer) + other.rawSize <= s.rawPointer);
+        if (before) continue;
+        if (*tail >= 0 || !CanMove(file, pe, int(i))) return false;
+        *tail = int(i);
+    }
+    uint64_t end = uint64_t(s.rawPointer) + s.rawSize;
+    if (*tail >= 0) {
+        const PeSection& t = pe.sections[*tail];
+        if (uint64_t(s.virtualAddress) + s.MappedSize() > t.virtualAddress || end > t.rawPointer ||
+            uint64_t(t.rawPointer) + t.rawSize != file.size())
+            return false;
+    } else if (end != file.size()) {
+        return false;
+    }
+    return !ReferencedBesides(pe, s, kPeDirResource) &&
+           !DebugDataInto(file, pe, s.rawPointer, s.rawSize) &&
+           !RelocatesInto(file, pe, s.virtualAddress, s.MappedSize());
 }
 
 void SetChecksum(std::vector<uint8_t>* file, size_t checksumOffset) {
@@ -164,7 +208,8 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     kept.push_back(std::move(added));
 
     int index = pe.DirSize(kPeDirResource) ? pe.SectionOf(pe.DirRva(kPeDirResource)) : -1;
-    bool inPlace = index >= 0 && CanRewriteInPlace(stub, pe, index);
+    int tail = -1;
+    bool inPlace = index >= 0 && CanRewriteInPlace(stub, pe, index, &tail);
     uint32_t oldRawSize = 0;
     size_t header;
     uint64_t rva, raw;
@@ -183,8 +228,9 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
         for (uint32_t i = 0; i < kPeSectionHeaderSize; ++i)
             if (stub[header + i] != 0)
                 return PeFail(error, "no room in the stub's headers for another section");
-        rva = AlignUp(ImageEnd(pe), pe.sectionAlignment);
-        raw = AlignUp(stub.size(), pe.fileAlignment);
+        // Never over the headers, even when the section table claims nothing lies past them.
+        rva = AlignUp(std::max<uint64_t>(ImageEnd(pe), pe.sizeOfHeaders), pe.sectionAlignment);
+        raw = AlignUp(std::max<uint64_t>(stub.size(), pe.sizeOfHeaders), pe.fileAlignment);
     }
     if (rva > 0x7FFFFFFF || raw > 0x7FFFFFFF) return PeFail(error, "the stub is too large");
     std::vector<uint8_t> section;
@@ -195,8 +241,14 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     PeSection& written = inPlace ? after.sections[index] : after.sections.back();
     written.virtualAddress = uint32_t(rva);
     written.virtualSize = uint32_t(section.size());
+    uint64_t tailRva = AlignUp(rva + section.size(), pe.sectionAlignment);
+    uint64_t end = raw + rawSize;
+    if (tail >= 0) {
+        after.sections[tail].virtualAddress = uint32_t(tailRva);
+        end += pe.sections[tail].rawSize;
+    }
     uint64_t imageEnd = AlignUp(ImageEnd(after), pe.sectionAlignment);
-    if (raw + rawSize > 0x7FFFFFFF || imageEnd > 0x7FFFFFFF)
+    if (end > 0x7FFFFFFF || tailRva > 0x7FFFFFFF || imageEnd > 0x7FFFFFFF)
         return PeFail(error, "the installer would be too large");
 
     std::vector<uint8_t>& o = *out;
@@ -204,6 +256,18 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     o.resize(size_t(raw), 0);
     o.insert(o.end(), section.begin(), section.end());
     o.resize(size_t(raw + rawSize), 0);
+    size_t opt = pe.optionalHeader;
+    if (tail >= 0) {
+        // The relocation section follows the rebuilt tree; its blocks name pages of the other
+        // sections, so only its own place and the directory pointing at it change.
+        const PeSection& t = pe.sections[tail];
+        size_t tailHeader = pe.sectionTable + tail * kPeSectionHeaderSize;
+        o.insert(o.end(), stub.begin() + t.rawPointer, stub.begin() + t.rawPointer + t.rawSize);
+        PutU32(&o[tailHeader + 12], uint32_t(tailRva));
+        PutU32(&o[tailHeader + 20], uint32_t(raw + rawSize));
+        uint32_t relocRva = pe.DirRva(kPeDirBaseReloc) - t.virtualAddress + uint32_t(tailRva);
+        PutU32(&o[opt + kOptDirectories + 8 * kPeDirBaseReloc], relocRva);
+    }
 
     if (!inPlace) {
         // Readers that look for the section by name must find the new tree, not the old one.
@@ -218,7 +282,6 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     PutU32(&o[header + 16], uint32_t(rawSize));
     PutU32(&o[header + 20], uint32_t(raw));
 
-    size_t opt = pe.optionalHeader;
     ByteReader r(o.data(), o.size());
     uint32_t initialised = r.U32(opt + kOptSizeOfInitializedData);
     PutU32(&o[opt + kOptSizeOfInitializedData], initialised + uint32_t(rawSize) - oldRawSize);

@@ -68,6 +68,7 @@ bool ParsePe(const std::vector<uint8_t>& file, PeLayout* pe, std::string* error)
     pe->sectionAlignment = r.U32(opt + kOptSectionAlignment);
     pe->fileAlignment = r.U32(opt + kOptFileAlignment);
     pe->sizeOfHeaders = r.U32(opt + kOptSizeOfHeaders);
+    pe->entryPoint = r.U32(opt + kOptEntryPoint);
     pe->directories.clear();
     for (uint32_t i = 0; i < 2 * directoryCount; ++i)
         pe->directories.push_back(r.U32(opt + kOptDirectories + 4 * i));

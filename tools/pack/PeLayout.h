@@ -13,6 +13,7 @@ enum : uint32_t {
     kPeSectionHeaderSize = 40,
     // Offsets inside the optional header.
     kOptSizeOfInitializedData = 8,
+    kOptEntryPoint = 16,
     kOptSectionAlignment = 32,
     kOptFileAlignment = 36,
     kOptSizeOfImage = 56,
@@ -47,6 +48,7 @@ struct PeLayout {
     uint32_t sectionAlignment = 0;
     uint32_t fileAlignment = 0;
     uint32_t sizeOfHeaders = 0;
+    uint32_t entryPoint = 0;
     std::vector<PeSection> sections;
     std::vector<uint32_t> directories; // rva, size, rva, size, ...
 
