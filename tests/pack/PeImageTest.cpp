@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <functional>
 #include <random>
@@ -15,10 +16,11 @@
 
 namespace {
 
-// reloc: .reloc and debug sections follow .rsrc, so a new section is appended; last: .rsrc is
-// the last section and is rewritten in place; old: already has an EXE_DATA; bare: no resources.
-const char* const kProbes[] = {"probe_reloc.exe", "probe_last.exe", "probe_old.exe",
-                               "probe_bare.exe"};
+// reloc: .reloc and debug sections follow .rsrc, so a new section is appended; tail: only
+// .reloc follows .rsrc and moves behind the rebuilt tree; last: .rsrc is the last section and is
+// rewritten in place; old: already has an EXE_DATA; bare: no resources.
+const char* const kProbes[] = {"probe_reloc.exe", "probe_tail.exe", "probe_last.exe",
+                               "probe_old.exe", "probe_bare.exe"};
 
 uint32_t ChecksumField(const std::vector<uint8_t>& file) {
     size_t at;
@@ -32,6 +34,10 @@ std::vector<uint8_t> Insert(const std::vector<uint8_t>& stub, const std::vector<
     std::string error;
     EXPECT_TRUE(InsertPayloadIntoPe(stub, payload, &out, &error)) << error;
     return out;
+}
+
+void Put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
+    PutU32(&f[at], v);
 }
 
 std::vector<uint8_t> FoundPayload(const std::vector<uint8_t>& file) {
@@ -143,16 +149,125 @@ TEST(InsertPayload, ReplacingAgainRewritesInPlaceAndIsDeterministic) {
                            second.begin() + b.sections[0].rawPointer));
 }
 
+std::string SectionName(const PeSection& s) {
+    return std::string(reinterpret_cast<const char*>(s.name),
+                       strnlen(reinterpret_cast<const char*>(s.name), 8));
+}
+
+std::vector<std::string> SectionNames(const std::vector<uint8_t>& file) {
+    PeLayout pe;
+    std::string error;
+    std::vector<std::string> names;
+    if (ParsePe(file, &pe, &error))
+        for (const PeSection& s : pe.sections)
+            names.push_back(SectionName(s));
+    return names;
+}
+
+// The bytes the base-relocation directory names.
+std::vector<uint8_t> RelocationBlocks(const std::vector<uint8_t>& file) {
+    PeLayout pe;
+    std::string error;
+    size_t at;
+    if (!ParsePe(file, &pe, &error) ||
+        !pe.RvaToOffset(pe.DirRva(kPeDirBaseReloc), pe.DirSize(kPeDirBaseReloc), file.size(), &at))
+        return {};
+    return std::vector<uint8_t>(file.begin() + at, file.begin() + at + pe.DirSize(kPeDirBaseReloc));
+}
+
+TEST(InsertPayload, MovesATrailingRelocationSectionBehindTheRebuiltResources) {
+    const std::vector<uint8_t> stub = LoadFile(ProbePath("probe_tail.exe"));
+    PeLayout pe;
+    std::string error;
+    ASSERT_TRUE(ParsePe(stub, &pe, &error));
+    std::vector<std::string> names = SectionNames(stub);
+    ASSERT_GE(names.size(), 2u);
+    ASSERT_EQ(names[names.size() - 2], ".rsrc");
+    ASSERT_EQ(names.back(), ".reloc");
+    const std::vector<uint8_t> blocks = RelocationBlocks(stub);
+    ASSERT_FALSE(blocks.empty());
+
+    for (size_t size : {size_t(1), size_t(5000), size_t(300001)}) {
+        SCOPED_TRACE(size);
+        std::vector<uint8_t> payload = RandomBytes(size, 6);
+        std::vector<uint8_t> out = Insert(stub, payload);
+        // No second resource section, no old tree left behind.
+        EXPECT_EQ(SectionNames(out), names);
+        EXPECT_LE(out.size(), stub.size() + payload.size() + pe.fileAlignment);
+        EXPECT_EQ(FoundPayload(out), payload);
+        EXPECT_EQ(RelocationBlocks(out), blocks);
+        PeLayout after;
+        ASSERT_TRUE(ParsePe(out, &after, &error));
+        const PeSection& rsrc = after.sections[after.sections.size() - 2];
+        const PeSection& reloc = after.sections.back();
+        EXPECT_EQ(rsrc.virtualAddress, pe.DirRva(kPeDirResource));
+        EXPECT_GE(reloc.virtualAddress, rsrc.virtualAddress + rsrc.virtualSize);
+        EXPECT_EQ(reloc.virtualAddress % pe.sectionAlignment, 0u);
+        EXPECT_EQ(uint64_t(reloc.rawPointer) + reloc.rawSize, out.size());
+        // Replacing the payload again gives what the stub itself gives.
+        EXPECT_EQ(Insert(Insert(stub, RandomBytes(70000, 7)), payload), out);
+    }
+}
+
+// A relocation section that anything but the base-relocation directory refers to stays where
+// it is: the resources go to a new section instead.
+TEST(InsertPayload, KeepsARelocationSectionOthersPointInto) {
+    const std::vector<uint8_t> stub = LoadFile(ProbePath("probe_tail.exe"));
+    PeLayout pe;
+    std::string error;
+    ASSERT_TRUE(ParsePe(stub, &pe, &error));
+    const PeSection reloc = pe.sections.back();
+    const size_t opt = pe.optionalHeader,
+                 relocHeader = pe.sectionTable + (pe.sections.size() - 1) * kPeSectionHeaderSize;
+    auto directory = [&](uint32_t index) { return opt + kOptDirectories + 8 * index; };
+    struct Row {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> change;
+        bool moves;
+    } rows[] = {
+        {"the control", [](auto&) {}, true},
+        {"debug directory inside it",
+         [&](auto& f) {
+             Put32(f, directory(kPeDirDebug), reloc.virtualAddress + 8),
+                 Put32(f, directory(kPeDirDebug) + 4, 28);
+         },
+         false},
+        {"entry point inside it",
+         [&](auto& f) { Put32(f, opt + kOptEntryPoint, reloc.virtualAddress + 4); }, false},
+        {"relocation directory in another section",
+         [&](auto& f) { Put32(f, directory(kPeDirBaseReloc), pe.sections[0].virtualAddress); },
+         false},
+        {"another name", [&](auto& f) { f[relocHeader + 1] = 'X'; }, false},
+        {"a relocation patching its own bytes",
+         [&](auto& f) {
+             size_t at;
+             ASSERT_TRUE(pe.RvaToOffset(pe.DirRva(kPeDirBaseReloc), 8, f.size(), &at));
+             Put32(f, at, reloc.virtualAddress);
+         },
+         false},
+        {"data after it in the file", [](auto& f) { f.push_back(0); }, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<uint8_t> f = stub;
+        row.change(f);
+        std::vector<uint8_t> out;
+        ASSERT_TRUE(InsertPayloadIntoPe(f, {1, 2, 3}, &out, &error)) << error;
+        EXPECT_EQ(FoundPayload(out), std::vector<uint8_t>({1, 2, 3}));
+        std::vector<std::string> names = SectionNames(out);
+        EXPECT_EQ(names.size(), pe.sections.size() + (row.moves ? 0 : 1));
+        if (!row.moves) {
+            EXPECT_EQ(names[pe.sections.size() - 2], ".rsrcold");
+        }
+    }
+}
+
 // A probe with one change, and the reason the reader or writer gives for it.
 struct Damage {
     const char* what;
     std::function<void(std::vector<uint8_t>&, const PeLayout&, size_t rsrc)> change;
     const char* error;
 };
-
-void Put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-    PutU32(&f[at], v);
-}
 
 // File offset of the first data entry: the first entry of root, name and language tables.
 size_t FirstDataEntry(const std::vector<uint8_t>& f, size_t rsrc) {
