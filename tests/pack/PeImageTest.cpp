@@ -307,6 +307,11 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         {"zero file alignment",
          [](auto& f, auto& p, size_t) { Put32(f, p.optionalHeader + kOptFileAlignment, 0); },
          "alignment"},
+        {"headers larger than the file",
+         [](auto& f, auto& p, size_t) {
+             Put32(f, p.optionalHeader + kOptSizeOfHeaders, 0x1C000000);
+         },
+         "claim more bytes"},
         {"file cut inside the last section", [](auto& f, auto&, size_t) { f.resize(f.size() - 1); },
          "runs past the end of the file"},
         {"signed",

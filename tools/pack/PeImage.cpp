@@ -185,6 +185,8 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
         pe.fileAlignment > pe.sectionAlignment)
         return PeFail(error, "bad section or file alignment in the PE header");
+    if (pe.sizeOfHeaders > stub.size())
+        return PeFail(error, "the PE headers claim more bytes than the file holds");
     for (const PeSection& s : pe.sections)
         if (s.rawSize != 0 &&
             (s.rawPointer > stub.size() || s.rawSize > stub.size() - s.rawPointer))
@@ -230,7 +232,7 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
                 return PeFail(error, "no room in the stub's headers for another section");
         // Never over the headers, even when the section table claims nothing lies past them.
         rva = AlignUp(std::max<uint64_t>(ImageEnd(pe), pe.sizeOfHeaders), pe.sectionAlignment);
-        raw = AlignUp(std::max<uint64_t>(stub.size(), pe.sizeOfHeaders), pe.fileAlignment);
+        raw = AlignUp(stub.size(), pe.fileAlignment);
     }
     if (rva > 0x7FFFFFFF || raw > 0x7FFFFFFF) return PeFail(error, "the stub is too large");
     std::vector<uint8_t> section;
