@@ -67,6 +67,7 @@ class Run:
         self.exit_code = int(values["exit"]) if "exit" in values else None
         self.remaining = int(values.get("remaining", "-1"))
         self.error = values.get("error")
+        self.left_over = [line[5:] for line in report.splitlines() if line.startswith("left=")]
         self.probes = case.probe_entries()
 
     def started(self, name):

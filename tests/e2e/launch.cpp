@@ -28,6 +28,29 @@ int SplitLines(char* text, char** lines) {
     return count;
 }
 
+// Names the processes still in the job, for the test's failure message.
+void ReportLeftOver(HANDLE jobObject) {
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[63];
+    } ids = {};
+    ids.list.NumberOfAssignedProcesses = 64;
+    if (!QueryInformationJobObject(jobObject, JobObjectBasicProcessIdList, &ids, sizeof ids,
+                                   nullptr))
+        return;
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     static_cast<DWORD>(ids.list.ProcessIdList[i]));
+        char name[MAX_PATH] = "?";
+        DWORD size = MAX_PATH;
+        if (process) {
+            QueryFullProcessImageNameA(process, 0, name, &size);
+            CloseHandle(process);
+        }
+        printf("left=%s\n", name);
+    }
+}
+
 int Fail(const char* what) {
     printf("error=%s %lu\n", what, GetLastError());
     return 2;
@@ -61,6 +84,10 @@ int main(int argc, char** argv) {
     static char command[kJobCapacity + 8];
     wsprintfA(command, *tail ? "\"%s\" %s" : "\"%s\"", lines[2], tail);
 
+    // The first window of a Wine session starts the session's desktop process: let it start
+    // here, outside the job, so the job holds only what the installer started.
+    GetDesktopWindow();
+
     HANDLE jobObject = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -90,6 +117,7 @@ int main(int argc, char** argv) {
         Sleep(50);
     }
     printf("remaining=%lu\n", accounting.ActiveProcesses);
+    if (accounting.ActiveProcesses) ReportLeftOver(jobObject);
     CloseHandle(jobObject);
     return 0;
 }

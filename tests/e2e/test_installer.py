@@ -33,7 +33,7 @@ class InstallerTest(unittest.TestCase):
         """The installer ended by itself with exit code 0, and so did all it started."""
         self.assertIsNone(run.error)
         self.assertEqual(0, run.exit_code)
-        self.assertEqual(0, run.remaining)
+        self.assertEqual(0, run.remaining, "still running: %s" % run.left_over)
 
     def assertStartedOnce(self, run, name, arguments=""):
         """name ran once, from the extraction folder, with its quoted path (and arguments)."""
@@ -56,6 +56,8 @@ class DecisionTable(InstallerTest):
 
         def acknowledge(c):
             window = c.wait_window()
+            # The box is the installer's only visible window: the host window stays hidden.
+            self.assertEqual([window], c.windows())
             captions.append(c.caption(window))
             c.screenshot("message-box.png", window)
             c.press(window, "Return")
