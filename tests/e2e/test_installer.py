@@ -192,6 +192,10 @@ class Extraction(InstallerTest):
         case.add("notes.txt", "Bonjour\r\n" * 50, times["notes.txt"])
         case.add("donnees.bin", bytes(range(256)) * 300 + os.urandom(5000), times["donnees.bin"])
         case.add("vide.dat", b"", times["vide.dat"])
+        # Whole seconds for the other files too: sfxpack built for Windows reads no finer.
+        for i, name in enumerate(("install.exe", "produit.kvr")):
+            times[name] = 1234567890 + i
+            os.utime(os.path.join(case.payload, name), (times[name], times[name]))
         case.build()
         os.makedirs(case.extraction)
         with open(os.path.join(case.extraction, "reste.tmp"), "w") as f:
