@@ -2,6 +2,7 @@
 #include "archive/PayloadArchive.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
+#include "tests/pack/RandomBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,37 @@ TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
     std::vector<uint8_t> again;
     ASSERT_TRUE(Pack(f, &again, &error));
     EXPECT_EQ(archive, again);
+}
+
+// Entries encoded on several threads land in the archive exactly as one thread writes them,
+// whatever order the threads finish in: sizes vary so that they do.
+TEST(PackFolder, AnyNumberOfThreadsGivesTheSameArchive) {
+    Folder f("threads");
+    for (int i = 0; i < 11; ++i) {
+        std::vector<uint8_t> noise = RandomBytes(size_t(i % 4 == 0 ? 60000 : 97 * i), unsigned(i));
+        std::string text(size_t(i) * 1000, char('a' + i));
+        f.Put("file" + std::to_string(i), std::string(noise.begin(), noise.end()) + text);
+    }
+    f.Put("empty", "");
+    std::vector<uint8_t> first;
+    for (uint32_t jobs : {1u, 4u, 2u, 64u}) {
+        SCOPED_TRACE(jobs);
+        PackOptions options;
+        options.jobs = jobs;
+        std::vector<int> started(12, 0);
+        options.progress = [&](size_t index, size_t count, const std::string&) {
+            ASSERT_EQ(count, started.size());
+            ++started[index];
+        };
+        std::vector<uint8_t> archive;
+        std::vector<std::string> warnings;
+        std::string error;
+        ASSERT_TRUE(PackFolder(f.Path(), options, &archive, &warnings, &error)) << error;
+        EXPECT_EQ(started, std::vector<int>(12, 1));
+        if (first.empty()) first = archive;
+        EXPECT_EQ(archive, first);
+    }
+    EXPECT_EQ(ReadAll(first).size(), 12u);
 }
 
 TEST(PackFolder, EveryMethodReadsBack) {

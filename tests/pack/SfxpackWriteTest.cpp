@@ -29,8 +29,10 @@ TEST(SfxpackWrite, PackAndExeMakeTheSameDeterministicPayload) {
     std::string archive = ScratchPath("cli.arc"), archive2 = ScratchPath("cli2.arc");
     std::string stub = ProbePath("probe_reloc.exe");
     std::string fromDir = ScratchPath("cli_dir.exe"), fromArchive = ScratchPath("cli_arc.exe");
-    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive + "'")).exitCode, 0);
-    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive2 + "'")).exitCode, 0);
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive + "' --jobs 1")).exitCode,
+              0);
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive2 + "' --jobs 4")).exitCode,
+              0);
     EXPECT_EQ(LoadFile(archive), LoadFile(archive2));
     CommandResult r =
         RunCommand(Sfxpack("exe '" + folder + "' -o '" + fromDir + "' --stub '" + stub + "'"));
@@ -107,6 +109,8 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         {"pack '" + devices + "'", "device name", "not a plain file name"},
         {"pack '" + twins + "'", "names equal but for case", "names equal for Windows"},
         {"pack '" + good + "' --method 4", "method 4", "--method"},
+        {"pack '" + good + "' --jobs 0", "no threads", "--jobs"},
+        {"exe '" + good + "' --jobs x --stub '" + stub + "'", "jobs not a number", "--jobs"},
         {"pack '" + good + "' --order '" + ScratchPath("none") + "'", "no order file", "order"},
         {"exe '" + good + "' --stub '" + notPe + "'", "stub not a PE file",
          "not a Windows executable"},

@@ -20,11 +20,10 @@ ArchiveWriter::ArchiveWriter() : bytes_(kPayloadFirstEntry, 0) {
 
 bool ArchiveWriter::Add(const std::string& name, const std::string& info,
                         const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats) {
-    if (method > kMethodCompressedInverted || data.size() > kCompressMaxSize) return false;
-    std::vector<uint8_t> stored = StoreData(data, method, stats);
-    // A compressed stream has at least its flags byte; none means the compressor gave up.
-    if (stored.empty() && (method & kMethodCompressed)) return false;
-    return AddStored(name, info, stored, int32_t(data.size()), method);
+    std::vector<uint8_t> entry;
+    if (!EncodeDataEntry(name, info, data, method, stats, &entry)) return false;
+    AddRaw(entry);
+    return true;
 }
 
 bool ArchiveWriter::AddStored(const std::string& name, const std::string& info,
@@ -38,6 +37,17 @@ bool ArchiveWriter::AddStored(const std::string& name, const std::string& info,
 
 void ArchiveWriter::AddRaw(const std::vector<uint8_t>& bytes) {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+}
+
+bool EncodeDataEntry(const std::string& name, const std::string& info,
+                     const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
+                     std::vector<uint8_t>* entry) {
+    if (method > kMethodCompressedInverted || data.size() > kCompressMaxSize) return false;
+    std::vector<uint8_t> stored = StoreData(data, method, stats);
+    // A compressed stream has at least its flags byte; none means the compressor gave up.
+    if (stored.empty() && (method & kMethodCompressed)) return false;
+    *entry = EncodeEntry(name, info, stored, int32_t(data.size()), method);
+    return !entry->empty();
 }
 
 std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& info,

@@ -39,6 +39,13 @@ class ArchiveWriter {
     std::vector<uint8_t> bytes_;
 };
 
+// One entry of data under a method (see ArchiveWriter::Add), encoded but not yet appended: what
+// the threads of the folder packer make in parallel. False for a method above 3 or data too
+// large for the format.
+bool EncodeDataEntry(const std::string& name, const std::string& info,
+                     const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
+                     std::vector<uint8_t>* entry);
+
 // One entry with a correct checkword, or an empty vector when it would not fit the format.
 std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& info,
                                  const std::vector<uint8_t>& stored, int32_t decodedSize,

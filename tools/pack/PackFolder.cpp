@@ -7,10 +7,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -99,6 +103,7 @@ int Cp1252Byte(uint32_t code) {
 struct FolderFile {
     std::string name; // as the entry's name: code page 1252
     fs::path path;
+    uint64_t size = 0;
 };
 
 bool ReadOrderFile(const std::string& path, std::vector<std::string>* names, std::string* error) {
@@ -160,6 +165,109 @@ bool ListFolder(const std::string& folder, std::vector<FolderFile>* files, std::
     return true;
 }
 
+struct EncodedEntry {
+    bool ready = false;
+    std::string error; // empty when entry holds the encoded entry
+    std::vector<uint8_t> entry;
+    CompressStats stats;
+    std::exception_ptr exception; // running out of memory, thrown again where it is taken
+};
+
+void EncodeFile(const FolderFile& file, uint32_t method, EncodedEntry* out) {
+    std::string shown = file.path.u8string();
+    uint64_t fileTime;
+    std::vector<uint8_t> data;
+    if (!LastWriteTime(file.path, &fileTime) || !ReadFile(file.path, size_t(file.size), &data))
+        out->error = "cannot read " + shown;
+    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, method, &out->stats,
+                              &out->entry))
+        out->error = "cannot encode " + shown;
+}
+
+// Encodes the files on a few threads and hands the entries over in the files' order. Memory
+// stays bounded: no more entries in flight (started and not yet taken) than threads, and no
+// more input bytes than one entry may have, unless a single entry is all there is in flight.
+class EntryPool {
+  public:
+    EntryPool(const std::vector<FolderFile>& files, const PackOptions& options, size_t threads)
+        : files_(files), options_(options), limit_(threads), done_(files.size()) {
+        for (size_t t = 0; t < threads; ++t) {
+            try {
+                threads_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                if (threads_.empty()) throw;
+                break; // fewer threads, same archive
+            }
+        }
+    }
+    ~EntryPool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+
+    // Waits for entry i; entries are taken in order, each once.
+    EncodedEntry Take(size_t i) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return done_[i].ready; });
+        EncodedEntry taken = std::move(done_[i]);
+        taken_ = i + 1;
+        inFlightBytes_ -= files_[i].size;
+        lock.unlock();
+        changed_.notify_all();
+        if (taken.exception) std::rethrow_exception(taken.exception);
+        return taken;
+    }
+
+  private:
+    bool CanStart() const {
+        if (next_ - taken_ >= limit_) return false;
+        return inFlightBytes_ == 0 || files_[next_].size <= kMaxEntryBytes - inFlightBytes_;
+    }
+
+    void Work() {
+        for (;;) {
+            size_t i;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return stop_ || next_ == files_.size() || CanStart(); });
+                if (stop_ || next_ == files_.size()) return;
+                i = next_++;
+                inFlightBytes_ += files_[i].size;
+                if (options_.progress) options_.progress(i, files_.size(), files_[i].name);
+            }
+            EncodedEntry encoded;
+            try {
+                EncodeFile(files_[i], options_.method, &encoded);
+            } catch (...) {
+                encoded.exception = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                done_[i] = std::move(encoded);
+                done_[i].ready = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const std::vector<FolderFile>& files_;
+    const PackOptions& options_;
+    const size_t limit_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<EncodedEntry> done_;
+    size_t next_ = 0;  // the next entry to start
+    size_t taken_ = 0; // entries handed over
+    uint64_t inFlightBytes_ = 0;
+    bool stop_ = false;
+    std::vector<std::thread> threads_; // last: started once everything else is in place
+};
+
 } // namespace
 
 uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds) {
@@ -208,26 +316,26 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
     std::vector<FolderFile> files;
     if (!ListFolder(folder, &files, error)) return false;
     if (!options.orderFile.empty() && !ApplyOrder(options.orderFile, &files, error)) return false;
-
-    ArchiveWriter writer;
-    std::vector<uint8_t> data;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string& name = files[i].name;
-        std::string shown = files[i].path.u8string();
+    for (FolderFile& f : files) {
         std::error_code ec;
-        uintmax_t size = fs::file_size(files[i].path, ec);
-        if (ec) return Fail(error, "cannot read " + shown + ": " + ec.message());
-        if (size > kMaxEntryBytes)
-            return Fail(error, shown + " is larger than an installer can hold (256 MiB)");
-        uint64_t fileTime;
-        if (!LastWriteTime(files[i].path, &fileTime) || !ReadFile(files[i].path, size, &data))
-            return Fail(error, "cannot read " + shown);
-        if (options.progress) options.progress(i, files.size(), name);
-        CompressStats stats;
-        if (!writer.Add(name, WriteTimeInfo(fileTime), data, options.method, &stats))
-            return Fail(error, "cannot encode " + shown);
+        f.size = fs::file_size(f.path, ec);
+        if (ec) return Fail(error, "cannot read " + f.path.u8string() + ": " + ec.message());
+        if (f.size > kMaxEntryBytes)
+            return Fail(error,
+                        f.path.u8string() + " is larger than an installer can hold (256 MiB)");
+    }
+
+    uint32_t threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
+    EntryPool pool(files, options, std::max<size_t>(1, std::min<size_t>(threads, files.size())));
+    ArchiveWriter writer;
+    for (size_t i = 0; i < files.size(); ++i) {
+        EncodedEntry encoded = pool.Take(i);
+        if (!encoded.error.empty()) return Fail(error, encoded.error);
+        writer.AddRaw(encoded.entry);
+        const CompressStats& stats = encoded.stats;
         if (stats.fallback)
-            warnings->push_back(shown + ": compressed stream did not decode back (flags " +
+            warnings->push_back(files[i].path.u8string() +
+                                ": compressed stream did not decode back (flags " +
                                 std::to_string(stats.failedFlags) + ", error " +
                                 std::to_string(stats.checkError) + "); stored uncompressed");
         if (writer.Bytes().size() > kMaxPayloadBytes)

@@ -18,7 +18,10 @@ struct PackOptions {
     uint32_t method = 3;
     // One name a line, in the order the entries are written; empty: byte order of the names.
     std::string orderFile;
-    // Called before each entry is encoded.
+    // Threads that encode entries at once; 0: one per processor. The archive is the same for
+    // any number.
+    uint32_t jobs = 0;
+    // Called before each entry is encoded, from the encoding threads but one call at a time.
     std::function<void(size_t index, size_t count, const std::string& name)> progress;
 };
 

@@ -93,8 +93,8 @@ int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv,
-                        {"-o", "--output", "--payload", "--stub", "--method", "--order"}, {}, &args,
-                        &error))
+                        {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs"},
+                        {}, &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");
     if (args.positional.size() + (payloadPath ? 1 : 0) != 1)

@@ -12,6 +12,8 @@
 
 namespace {
 
+const uint32_t kMaxJobs = 64;
+
 // Shows which entry is being encoded once packing has taken more than a second, and only to a
 // person watching a terminal.
 class Progress {
@@ -47,6 +49,10 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
             return UsageError(command, "--method takes 0, 1, 2 or 3");
     }
     if (const std::string* order = args.Value("--order")) options.orderFile = *order;
+    if (const std::string* jobs = args.Value("--jobs")) {
+        if (!ParseCount(*jobs, kMaxJobs, &options.jobs) || options.jobs == 0)
+            return UsageError(command, "--jobs takes a number of threads from 1 to 64");
+    }
     std::vector<std::string> warnings;
     std::string error;
     bool packed;
@@ -87,7 +93,8 @@ namespace {
 int Pack(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order"}, {}, &args, &error))
+    if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order", "--jobs"}, {}, &args,
+                        &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one DIR");
     const std::string* output = OutputPath(args);

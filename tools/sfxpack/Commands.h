@@ -65,8 +65,8 @@ struct FileTime {
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error);
 
-// The archive of a folder's files under the command's --method and --order; prints the reason
-// and returns kExitUsage for bad input.
+// The archive of a folder's files under the command's --method, --order and --jobs; prints the
+// reason and returns kExitUsage for bad input.
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive);
 // Runs a writing command; memory running out (a large payload in a 32-bit process) or a file
