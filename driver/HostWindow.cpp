@@ -1,5 +1,7 @@
 #include "driver/HostWindow.h"
 
+char g_CommandLine[kCommandLineCapacity];
+
 H_FEN::H_FEN(const char* title) : MAIN_FENETRE(nullptr, title) {
     Create();
     ShowWindow(handle, SW_HIDE);

@@ -35,8 +35,10 @@ int H_FEN::RunInstall(const char* commandLine) {
         return 0;
     }
 
+    // Only an extraction that ran goes on: a dialog that could not even be made (-1) leaves the
+    // folder path empty, and the programs would be looked for at the root of the drive.
     char folderPath[kFolderPathCapacity] = {};
-    if (!RunDialog(new CtExtractDlg(this, folderPath, sizeof folderPath, archive), 1)) return 0;
+    if (RunDialog(new CtExtractDlg(this, folderPath, sizeof folderPath, archive), 1) != 1) return 0;
 
     char program[kProgramPathCapacity];
     if (preInstallName[0]) {

@@ -9,8 +9,6 @@
 #include "support/Text.h"
 #include "support/Win32Forward.h"
 
-char g_CommandLine[kCommandLineCapacity];
-
 // Before the start-up objects and the entry code, any of which may load a DLL: a DLL planted
 // beside a downloaded installer is never loaded.
 __attribute__((constructor(101))) static void RestrictDllSearchFirst() {
