@@ -209,6 +209,34 @@ TEST(InsertPayload, MovesATrailingRelocationSectionBehindTheRebuiltResources) {
     }
 }
 
+// The loader must move the DLL (its base is the program's): it still finds every resource, and
+// code that reads through an absolute address gets the right value, so the relocation blocks
+// at their new place were applied.
+TEST(InsertPayload, ARelocatedDllStillWorksAfterItsRelocationsMoved) {
+    const std::string dll = ProbePath("probe_dll.dll"), program = ProbePath("probe_last.exe");
+    std::vector<uint8_t> stub = LoadFile(dll), payload = RandomBytes(20000, 8);
+    std::vector<uint8_t> out = Insert(stub, payload);
+    EXPECT_EQ(SectionNames(out), SectionNames(stub));
+    EXPECT_LE(out.size(), stub.size() + payload.size() + 0x200);
+    std::string path = ScratchPath("with_payload_probe_dll.dll");
+    SaveFile(path, out);
+
+    ProbeReport before = RunProbe(program, dll), after = RunProbe(program, path);
+    ASSERT_EQ(before.module.find("module base=00400000"), std::string::npos) << before.module;
+    EXPECT_NE(before.module.find(" value=22"), std::string::npos) << before.module;
+    EXPECT_EQ(after.module.find("module base=00400000"), std::string::npos) << after.module;
+    EXPECT_NE(after.module.find(" value=22"), std::string::npos) << after.module;
+    EXPECT_EQ(after.payload, "payload " + PayloadLine(payload));
+    std::vector<std::string> expected = before.resources;
+    expected.push_back("resource type=EXE_DATA name=#1 lang=0 " + PayloadLine(payload));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(after.resources, expected);
+    unsigned header = 1, computed = 2;
+    ASSERT_EQ(sscanf(after.checksum.c_str(), "checksum header=%x computed=%x", &header, &computed),
+              2);
+    EXPECT_EQ(header, computed);
+}
+
 // A relocation section that anything but the base-relocation directory refers to stays where
 // it is: the resources go to a new section instead.
 TEST(InsertPayload, KeepsARelocationSectionOthersPointInto) {

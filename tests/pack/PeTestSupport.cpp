@@ -54,8 +54,10 @@ CommandResult RunCommand(const std::string& command) {
     return r;
 }
 
-ProbeReport RunProbe(const std::string& exe) {
-    CommandResult r = RunCommand(std::string(SFX_WINE_RUN) + " '" + exe + "'");
+ProbeReport RunProbe(const std::string& exe, const std::string& dll) {
+    std::string command = std::string(SFX_WINE_RUN) + " '" + exe + "'";
+    if (!dll.empty()) command += " '" + dll + "'";
+    CommandResult r = RunCommand(command);
     ProbeReport report;
     std::istringstream lines(r.out);
     std::string line;
@@ -64,6 +66,7 @@ ProbeReport RunProbe(const std::string& exe) {
         if (line.compare(0, 8, "payload ") == 0) report.payload = line;
         if (line.compare(0, 9, "resource ") == 0) report.resources.push_back(line);
         if (line.compare(0, 9, "checksum ") == 0) report.checksum = line;
+        if (line.compare(0, 7, "module ") == 0) report.module = line;
     }
     std::sort(report.resources.begin(), report.resources.end());
     return report;

@@ -17,13 +17,16 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::string& command);
 
-// What a probe prints under Wine: the payload line, the sorted resource lines, the checksums.
+// What a probe prints under Wine: the payload line, the sorted resource lines, the checksums,
+// and for a DLL where it was loaded and what its relocated code read.
 struct ProbeReport {
     std::string payload;
     std::vector<std::string> resources;
     std::string checksum;
+    std::string module;
 };
-ProbeReport RunProbe(const std::string& exe);
+// The probe program's own resources, or those of the DLL it loads.
+ProbeReport RunProbe(const std::string& exe, const std::string& dll = "");
 
 // The line a probe prints for a payload or resource of these bytes.
 uint32_t Fnv1a(const std::vector<uint8_t>& bytes);
