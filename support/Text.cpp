@@ -194,7 +194,15 @@ int TextFormat(char* buffer, int capacity, const char* format, ...) {
     if (!buffer || capacity < 1) return 0;
     va_list args;
     va_start(args, format);
+#ifdef _WIN32
+    // The system's own formatter: keeps the C runtime's floating-point printf out of the stub.
+    // It neither terminates a cut text nor reports its length, so both are done here.
+    int n = _vsnprintf(buffer, static_cast<size_t>(capacity - 1), format, args);
+    buffer[capacity - 1] = 0;
+    if (n < 0 || n > capacity - 1) n = TextLength(buffer);
+#else
     int n = vsnprintf(buffer, static_cast<size_t>(capacity), format, args);
+#endif
     va_end(args);
     if (n < 0) {
         buffer[0] = 0;
