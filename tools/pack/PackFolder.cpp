@@ -185,12 +185,13 @@ void EncodeFile(const FolderFile& file, uint32_t method, EncodedEntry* out) {
 }
 
 // Encodes the files on a few threads and hands the entries over in the files' order. Memory
-// stays bounded: no more entries in flight (started and not yet taken) than threads, and no
-// more input bytes than one entry may have, unless a single entry is all there is in flight.
+// stays bounded: at most two entries in flight (started and not yet taken) per thread, so a
+// thread that finished early can start the next one while a long entry holds the head, and no
+// more input bytes in flight than one entry may have, unless a single entry is all there is.
 class EntryPool {
   public:
     EntryPool(const std::vector<FolderFile>& files, const PackOptions& options, size_t threads)
-        : files_(files), options_(options), limit_(threads), done_(files.size()) {
+        : files_(files), options_(options), limit_(2 * threads), done_(files.size()) {
         for (size_t t = 0; t < threads; ++t) {
             try {
                 threads_.emplace_back([this] { Work(); });
