@@ -290,6 +290,16 @@ TEST(InsertPayload, KeepsARelocationSectionOthersPointInto) {
     }
 }
 
+TEST(InsertPayload, AnEmptyPayloadReadsBackEmpty) {
+    for (const char* probe : kProbes) {
+        std::vector<uint8_t> out = Insert(LoadFile(ProbePath(probe)), {});
+        size_t offset = 1, length = 1;
+        std::string error;
+        EXPECT_TRUE(FindPayloadInPe(out, &offset, &length, &error)) << probe << ": " << error;
+        EXPECT_EQ(length, 0u) << probe;
+    }
+}
+
 // A probe with one change, and the reason the reader or writer gives for it.
 struct Damage {
     const char* what;
