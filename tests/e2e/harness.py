@@ -263,6 +263,8 @@ class Environment:
         if not os.path.exists(os.path.join(self.config.prefix, "system.reg")):
             subprocess.run(self.wine_command(["wineboot", "-i"]), env=self.wine_env, check=False,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+            # The registry files are written when the Wine server ends.
+            subprocess.run(["wineserver", "-w"], env=self.wine_env, check=False, timeout=300)
         self.unmanage_windows()
         # A Wine session keeps the display it started with: begin a fresh one on this display.
         self.end_wine_session()
