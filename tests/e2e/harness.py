@@ -260,6 +260,14 @@ class Environment:
         self.wine_env = dict(os.environ, DISPLAY=self.display.name,
                              WINEPREFIX=self.config.prefix, WINEARCH="win32",
                              WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        try:
+            self.prepare_prefix()
+        except BaseException:
+            self.display.close()
+            raise
+
+    def prepare_prefix(self):
+        """Makes the tests' Wine prefix once and starts a fresh Wine session on our display."""
         if not os.path.exists(os.path.join(self.config.prefix, "system.reg")):
             subprocess.run(self.wine_command(["wineboot", "-i"]), env=self.wine_env, check=False,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
