@@ -4,13 +4,15 @@
 include(GNUInstallDirs)
 set(SFX_STUB_DESTINATION ${CMAKE_INSTALL_DATADIR}/${PROJECT_NAME})
 file(RELATIVE_PATH SFX_STUB_FROM_BIN /${CMAKE_INSTALL_BINDIR} /${SFX_STUB_DESTINATION})
+if(NOT SFX_WIN32)
+  set(SFX_STUB_FILE ${CMAKE_BINARY_DIR}/../win32/bin/stub.exe CACHE FILEPATH
+      "The win32 build's stub.exe that install, the package and the host tests use")
+endif()
 
 function(sfx_install_and_package)
   if(SFX_WIN32 OR SFX_FUZZ)
     return()
   endif()
-  set(SFX_STUB_FILE ${CMAKE_BINARY_DIR}/../win32/bin/stub.exe CACHE FILEPATH
-      "The win32 build's stub.exe that install and the package carry")
   install(TARGETS sfxpack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # A clear message instead of a package without its stub.
   install(CODE "if(NOT EXISTS \"${SFX_STUB_FILE}\")
