@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree
 
 try:
     import pefile
@@ -72,9 +73,13 @@ def icon_images(path):
 
 
 def level_of(manifest):
-    text = manifest.decode("utf-8")
-    start = text.index("<requestedExecutionLevel")
-    return text[start:text.index(">", start)].split('level="')[1].split('"')[0]
+    """The level as an XML parser reads it from the manifest, which must be well-formed."""
+    asm3 = "{urn:schemas-microsoft-com:asm.v3}"
+    root = xml.etree.ElementTree.fromstring(manifest)
+    found = root.findall("./%strustInfo/%ssecurity/%srequestedPrivileges/%srequestedExecutionLevel"
+                         % ((asm3,) * 4))
+    assert len(found) == 1 and found[0].get("uiAccess") == "false", manifest
+    return found[0].get("level")
 
 
 class BuildTest(unittest.TestCase):
