@@ -136,8 +136,9 @@ bool SetInstallerIcon(std::vector<ResourceLeaf>* leaves, const std::vector<IconI
         ResourceLeaf leaf;
         leaf.type.id = kRtIcon;
         leaf.name.id = last + 1 + uint32_t(i);
-        leaf.data = image.data.data();
-        leaf.size = image.data.size();
+        store->push_back(image.data);
+        leaf.data = store->back().data();
+        leaf.size = store->back().size();
         leaves->push_back(std::move(leaf));
     }
     store->push_back(std::move(group));
