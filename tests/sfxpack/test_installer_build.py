@@ -183,6 +183,7 @@ class Refusals(BuildTest):
             (ok + ["--elevation", "admin"], {}, "--elevation"),
             (ok + ["--icon", self.path("bad.ico")], {}, "outside the file"),
             (ok + ["--icon", STUB], {}, "not an icon file"),
+            (ok + ["--icon", "/dev/zero"], {}, "not an icon file"),
             (ok + ["--version-info", "Product=x"], {}, "not one of"),
             (ok + ["--version-info", "FileVersion=v1"], {}, "numbers"),
             (ok + ["--version-info", "FileVersion=1.70000"], {}, "numbers"),

@@ -4,7 +4,18 @@
 
 #include <stdlib.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "tools/pack/Installer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uintmax_t kMaxIconFileBytes = 16u << 20;
+
+} // namespace
 
 bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error) {
     const char* text = getenv("SOURCE_DATE_EPOCH");
@@ -30,9 +41,16 @@ int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOp
         options->executionLevel = *level;
     }
     if (const std::string* icon = args.Value("--icon")) {
+        // A device or a huge file is no icon: it is never read whole.
+        std::error_code ec;
         std::vector<uint8_t> file;
-        if (!ReadWholeFile(*icon, &file, &error) || !ParseIconFile(file, &options->icon, &error)) {
-            PrintError(command, *icon + ": " + error);
+        if (!fs::is_regular_file(*icon, ec) || fs::file_size(*icon, ec) > kMaxIconFileBytes)
+            error = *icon + ": not an icon file of at most 16 MiB";
+        else if (ReadWholeFile(*icon, &file, &error) &&
+                 !ParseIconFile(file, &options->icon, &error))
+            error = *icon + ": " + error;
+        if (options->icon.empty()) {
+            PrintError(command, error);
             return kExitUsage;
         }
     }
