@@ -299,6 +299,15 @@ class Signing(BuildTest):
         self.assertEqual(0, pefile.PE(self.path("dropped.exe")).OPTIONAL_HEADER.DATA_DIRECTORY[
             pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]].Size)
 
+        # Bytes after the certificate table: not where signing puts it, so nothing is dropped.
+        with open(self.path("trailing.exe"), "wb") as f:
+            f.write(read(signed) + b"\0" * 16)
+        refused = sfxpack("exe", self.payload, "--stub", self.path("trailing.exe"),
+                          "--drop-signature", "-o", self.path("t.exe"), check=False)
+        self.assertEqual(2, refused.returncode)
+        self.assertIn("not at the end", refused.stderr)
+        self.assertFalse(os.path.exists(self.path("t.exe")))
+
 
 if __name__ == "__main__":
     unittest.main()
