@@ -37,7 +37,8 @@ class ExtractPayloadTest : public ::testing::Test {
 
     int Extract(const TestPayload& payload) {
         std::fill(folderPath, folderPath + sizeof folderPath, 'x');
-        return ExtractPayload(folderPath, sizeof folderPath, payload.View());
+        failure = InstallFailure();
+        return ExtractPayload(folderPath, sizeof folderPath, payload.View(), failure);
     }
 
     static std::string CurrentDirectory() {
@@ -54,6 +55,7 @@ class ExtractPayloadTest : public ::testing::Test {
     ScratchFolder temp;
     std::string folder;
     char folderPath[256];
+    InstallFailure failure;
 
   private:
     static void Save(const char* name, std::string& value) {
@@ -97,6 +99,7 @@ TEST_F(ExtractPayloadTest, CleansTheFolderButNotItsFoldersOrDotFiles) {
     CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
     PutFile(folder + "\\sub\\inner.dat", "kept");
     PutFile(folder + "\\new.txt", "replaced");
+    PutFile(folder + "\\" + std::string(200, 'L') + ".dat", "too long for an entry's name");
 
     EXPECT_EQ(1, Extract(TestPayload::Of({{"new.txt", "new"}})));
     EXPECT_EQ((std::vector<std::string>{".cfg", "new.txt", "sub"}), NamesIn(folder));
@@ -104,31 +107,68 @@ TEST_F(ExtractPayloadTest, CleansTheFolderButNotItsFoldersOrDotFiles) {
     EXPECT_EQ("new", FileBytes(folder + "\\new.txt"));
 }
 
-TEST_F(ExtractPayloadTest, AFileHeldOpenStaysAndTheOthersAreDeleted) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    PutFiles(25);
-    std::string held = folder + "\\held.dat";
-    HANDLE handle = CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-
-    EXPECT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    CloseHandle(handle);
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "held.dat"}), NamesIn(folder));
+// A file that cannot be removed, held open without share-delete or open with share-delete
+// (then its deletion only marks it), stops everything before any entry is written.
+TEST_F(ExtractPayloadTest, AFileThatStaysStopsTheExtraction) {
+    for (DWORD share : {DWORD(FILE_SHARE_READ), DWORD(FILE_SHARE_READ | FILE_SHARE_DELETE)}) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        PutFiles(25);
+        std::string held = folder + "\\held.dat";
+        HANDLE handle = CreateFileA(held.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+        EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}}))) << share;
+        CloseHandle(handle);
+        EXPECT_EQ(kFailureLeftOver, failure.kind);
+        EXPECT_EQ(held, failure.name);
+        EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    }
 }
 
-TEST_F(ExtractPayloadTest, AFileAlreadyBeingDeletedEndsTheCleaning) {
+// A folder that would redirect a program's DLL loading stops everything; other folders stay.
+TEST_F(ExtractPayloadTest, ALocalFolderStops) {
+    TestPayload payload = TestPayload::Of({{"install.exe", "MZ"}});
     CreateDirectoryA(folder.c_str(), nullptr);
-    PutFiles(3);
-    // Open with share-delete: its deletion may succeed while the name stays listed.
-    std::string pending = folder + "\\pending.dat";
-    HANDLE handle = CreateFileA(pending.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    EXPECT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    CloseHandle(handle);
-    EXPECT_EQ("a", FileBytes(folder + "\\a.txt"));
-    EXPECT_FALSE(Exists(folder + "\\old0.dat"));
+    CreateDirectoryA((folder + "\\local").c_str(), nullptr);
+    CreateDirectoryA((folder + "\\.local").c_str(), nullptr);
+    EXPECT_EQ(1, Extract(payload));
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\Install.EXE.LOCAL").c_str(), nullptr);
+    EXPECT_EQ(0, Extract(payload));
+    EXPECT_EQ(kFailureLeftOver, failure.kind);
+    EXPECT_STREQ("Install.EXE.LOCAL", failure.name);
+    EXPECT_EQ(std::vector<std::string>{"Install.EXE.LOCAL"}, NamesIn(folder));
+}
+
+// Never over what is already there: a folder or a dot file the cleaning keeps, or a second
+// entry of one name. Nothing after it is written.
+TEST_F(ExtractPayloadTest, AnEntryThatCannotBeCreatedStops) {
+    const struct {
+        const char* kept;
+        std::vector<TestEntry> entries;
+        const char* failed;
+    } rows[] = {
+        {"sub", {{"sub", "x"}, {"after.txt", "a"}}, "sub"},
+        {".cfg", {{".cfg", "x"}, {"after.txt", "a"}}, ".cfg"},
+        {nullptr, {{"a.txt", "1"}, {"A.TXT", "2"}, {"after.txt", "a"}}, "A.TXT"},
+        {nullptr, {{"ok.txt", "1"}, {"after.txt", "a"}}, nullptr},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (row.kept && row.kept[0] == '.') PutFile(folder + "\\" + row.kept, "kept");
+        if (row.kept && row.kept[0] != '.')
+            CreateDirectoryA((folder + "\\" + row.kept).c_str(), nullptr);
+        EXPECT_EQ(row.failed ? 0 : 1, Extract(TestPayload::Of(row.entries))) << row.entries[0].name;
+        EXPECT_EQ(!row.failed, Exists(folder + "\\after.txt"));
+        EXPECT_EQ(row.failed ? kFailureEntry : kFailureNone, failure.kind);
+        EXPECT_STREQ(row.failed ? row.failed : "", failure.name);
+        if (row.kept && row.kept[0] == '.') {
+            EXPECT_EQ("kept", FileBytes(folder + "\\" + row.kept));
+        }
+    }
 }
 
 TEST_F(ExtractPayloadTest, UnsafeNamesAreReportedAndNotWritten) {
@@ -157,11 +197,8 @@ TEST_F(ExtractPayloadTest, UnsafeNamesAreReportedAndNotWritten) {
 }
 
 TEST_F(ExtractPayloadTest, FaultsOfSingleEntriesAreReportedAndTheNextFollows) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
     TestPayload payload;
     payload.AddHuge("big.bin", "not all of it");
-    payload.Add({"sub", "a folder has this name"});
     payload.Add({"after.txt", "after"});
     payload.AddWithBadCheckword({"bad.txt", "bad"});
     payload.Add({"never.txt", "never"});
@@ -169,10 +206,10 @@ TEST_F(ExtractPayloadTest, FaultsOfSingleEntriesAreReportedAndTheNextFollows) {
     LogListener all(kLogAll);
 
     EXPECT_EQ(1, Extract(payload));
-    EXPECT_EQ((std::vector<std::string>{"after.txt", "sub"}), NamesIn(folder));
+    EXPECT_EQ((std::vector<std::string>{"after.txt"}), NamesIn(folder));
     EXPECT_EQ((std::vector<std::string>{"M\xE9"
                                         "moire insuffisante : big.bin",
-                                        "Erreur CreateFile 5 : sub", "Checkword erreur"}),
+                                        "Checkword erreur"}),
               log.texts);
     EXPECT_EQ(log.texts, all.texts);
 }
@@ -181,6 +218,7 @@ TEST_F(ExtractPayloadTest, AFolderThatCannotBeMadeGivesZero) {
     UseTemp(temp / "missing\\deeper");
     LogListener log(kLogPayload);
     EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ(kFailureFolder, failure.kind);
     EXPECT_FALSE(Exists(temp / "missing"));
     EXPECT_NE(folder, CurrentDirectory());
     ASSERT_EQ(1u, log.texts.size());
@@ -225,7 +263,8 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
     // A buffer smaller than the temporary path.
     UseTemp(temp.Path());
     char small[16];
-    EXPECT_EQ(0, ExtractPayload(small, sizeof small, TestPayload::Of({{"b.txt", "b"}}).View()));
+    EXPECT_EQ(
+        0, ExtractPayload(small, sizeof small, TestPayload::Of({{"b.txt", "b"}}).View(), failure));
     EXPECT_STREQ("", small);
     EXPECT_FALSE(Exists(folder));
 }

@@ -53,12 +53,15 @@ TEST_F(LaunchProgramTest, MissingProgramReportedOnProcessChannel) {
     EXPECT_EQ(process.texts, all.texts);
 }
 
-TEST_F(LaunchProgramTest, TooLongPathRefusedNotCut) {
+TEST_F(LaunchProgramTest, TooLongPathNotCutIntoAnother) {
+    // Cut to fit a buffer, this path would start the program itself.
     LogListener process(kLogProcess);
-    std::string longPath = folder_ + "\\" + std::string(900, 'x') + ".exe";
-    EXPECT_EQ(0ul, LaunchProgram(longPath.c_str(), nullptr, 1));
+    std::string longPath = program_ + std::string(900, 'x');
+    int started = 1;
+    EXPECT_EQ(0ul, LaunchProgram(longPath.c_str(), nullptr, 1, &started));
+    EXPECT_EQ(0, started);
     ASSERT_EQ(1u, process.texts.size());
-    EXPECT_EQ("Erreur CreateProcess 206", process.texts[0]);
+    EXPECT_EQ(0u, process.texts[0].find("Erreur CreateProcess "));
 }
 
 } // namespace
