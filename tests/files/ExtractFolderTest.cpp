@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/ExtractFolderTrust.h"
 #include "tests/files/FilesTestSupport.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -267,6 +270,113 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
         0, ExtractPayload(small, sizeof small, TestPayload::Of({{"b.txt", "b"}}).View(), failure));
     EXPECT_STREQ("", small);
     EXPECT_FALSE(Exists(folder));
+}
+
+// The process token and the folder's owner as the tests want them: Wine cannot make a folder
+// that someone else owns, and its processes always run elevated.
+int g_elevated = 1;
+const char* g_owner = nullptr; // SDDL of the folder's owner; none: the real one
+std::string g_createdWith;     // the access list a new folder was made with
+
+BOOL WINAPI TokenAsWanted(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                          PDWORD got) {
+    if (kind != TokenElevation) return GetTokenInformation(token, kind, data, size, got);
+    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = g_elevated;
+    return TRUE;
+}
+
+DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                           PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                           PSECURITY_DESCRIPTOR* descriptor) {
+    if (!g_owner) return GetSecurityInfo(handle, type, what, owner, group, dacl, sacl, descriptor);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA((std::string("O:") + g_owner).c_str(),
+                                                              SDDL_REVISION_1, descriptor, nullptr))
+        return GetLastError();
+    BOOL defaulted = FALSE;
+    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI CreateAndRecord(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
+    char* text = nullptr;
+    g_createdWith = "none";
+    if (attributes && ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                          attributes->lpSecurityDescriptor, SDDL_REVISION_1,
+                          DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        g_createdWith = text;
+        LocalFree(text);
+    }
+    return CreateDirectoryA(path, attributes);
+}
+
+std::string CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    DWORD got = 0;
+    GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(info.user.User.Sid, &text);
+    std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+class TrustTest : public ExtractPayloadTest {
+  protected:
+    void SetUp() override {
+        ExtractPayloadTest::SetUp();
+        saved_ = g_TrustCalls;
+        g_TrustCalls = {TokenAsWanted, OwnerAsWanted, CreateAndRecord};
+    }
+    void TearDown() override {
+        g_TrustCalls = saved_;
+        g_elevated = 1;
+        g_owner = nullptr;
+        ExtractPayloadTest::TearDown();
+    }
+    TrustCalls saved_;
+};
+
+// Elevated, a folder that someone else may have planted is not used: nothing in it is deleted
+// and nothing written. Not elevated, the user's own temporary folder is trusted as it is.
+TEST_F(TrustTest, AnElevatedInstallerUsesOnlyAFolderOfATrustedOwner) {
+    const std::string user = CurrentUserSid();
+    const struct {
+        int elevated;
+        const char* owner;
+        int used;
+    } rows[] = {
+        {1, "S-1-5-21-1-2-3-1001", 0}, {1, "BA", 1}, {1, "SY", 1}, {1, user.c_str(), 1},
+        {0, "S-1-5-21-1-2-3-1001", 1},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        PutFile(folder + "\\planted.exe", "x");
+        g_elevated = row.elevated;
+        g_owner = row.owner;
+        EXPECT_EQ(row.used, Extract(TestPayload::Of({{"a.txt", "a"}}))) << row.owner;
+        EXPECT_EQ(row.used ? kFailureNone : kFailureFolder, failure.kind);
+        EXPECT_EQ(!row.used, Exists(folder + "\\planted.exe"));
+        EXPECT_EQ(row.used != 0, Exists(folder + "\\a.txt"));
+    }
+}
+
+TEST_F(TrustTest, ANewFolderIsPrivateWhenElevated) {
+    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ("D:P(A;OICI;FA;;;" + CurrentUserSid() + ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+              g_createdWith);
+    SetCurrentDirectoryA(temp.Path().c_str()); // the folder can go only once left
+    RemoveTree(folder);
+    ASSERT_FALSE(Exists(folder));
+    g_elevated = 0;
+    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ("none", g_createdWith) << "the temporary folder's own access list";
 }
 
 } // namespace
