@@ -31,6 +31,14 @@ class InstallerTest(unittest.TestCase):
         name = self.id().split(".")[-1].replace("test_", "t_") + suffix
         return harness.Case(ENV, name.lower(), **kwargs)
 
+    def product_case(self, suffix=""):
+        """An installer of a product whose payload holds install.exe."""
+        case = self.case(suffix)
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build()
+        return case
+
     def assertEnded(self, run):
         """The installer ended by itself with exit code 0, and so did all it started."""
         self.assertIsNone(run.error)
@@ -112,13 +120,6 @@ class DecisionTable(InstallerTest):
 
 
 class Confirmation(InstallerTest):
-    def product_case(self, suffix=""):
-        case = self.case(suffix)
-        case.add_descriptor()
-        case.add_probe("install.exe")
-        case.build()
-        return case
-
     def test_auto_confirmation_is_case_sensitive(self):
         for tail, automatic in (("auto=1", True), ("/x auto=10", True), ("AUTO=1", False)):
             with self.subTest(tail=tail):
@@ -274,13 +275,6 @@ class Failures(InstallerTest):
         self.assertEqual(exit_code, run.exit_code)
         self.assertEqual(0, run.remaining, "still running: %s" % run.left_over)
         self.assertEqual([], run.probes, "nothing is started")
-
-    def product_case(self, suffix=""):
-        case = self.case(suffix)
-        case.add_descriptor()
-        case.add_probe("install.exe")
-        case.build()
-        return case
 
     def test_links_are_never_followed(self):
         # Wine shows a Unix link to a folder as a reparse point, yet opens it as its target;
