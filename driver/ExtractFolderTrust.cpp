@@ -57,8 +57,12 @@ int SamePath(const char* a, const char* b) {
     }
 }
 
+// Only "not found" is gone: a name the system cannot even look up (one listed with '?' for a
+// character the code page lacks) stays, or the passes would find it again and again.
 int Gone(const char* path) {
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // The process token's user and whether the process runs elevated (or as SYSTEM, whose token

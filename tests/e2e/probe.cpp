@@ -41,8 +41,8 @@ DWORD ReadExitCode(const char* selfPath) {
 
 // Holds path open as another program would; returns the exit code.
 int Hold(const char* path) {
-    HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (held == INVALID_HANDLE_VALUE) return 1;
     char marker[MAX_PATH + 16];
     wsprintfA(marker, "%s.held", path);

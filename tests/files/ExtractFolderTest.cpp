@@ -129,6 +129,20 @@ TEST_F(ExtractPayloadTest, AFileThatStaysStopsTheExtraction) {
     }
 }
 
+// A name the code page cannot spell is listed with '?': it cannot be deleted by that name, and
+// must stop the cleaning instead of being found again in every pass.
+TEST_F(ExtractPayloadTest, ANameTheCodePageLacksStopsTheCleaning) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::wstring wide(folder.begin(), folder.end());
+    HANDLE file = CreateFileW((wide + L"\\\x4E2D.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ(kFailureLeftOver, failure.kind);
+    EXPECT_FALSE(Exists(folder + "\\a.txt"));
+}
+
 // A folder that would redirect a program's DLL loading stops everything; other folders stay.
 TEST_F(ExtractPayloadTest, ALocalFolderStops) {
     TestPayload payload = TestPayload::Of({{"install.exe", "MZ"}});
