@@ -6,7 +6,7 @@
 #include "driver/InstallFailure.h"
 #include "framework/Fenetre.h"
 
-enum { kCommandRunInstall = 400 };
+enum { kCommandRunInstall = 400, kSequenceRanBefore = -1 };
 
 class H_FEN : public MAIN_FENETRE {
   public:
@@ -23,6 +23,6 @@ class H_FEN : public MAIN_FENETRE {
     // Names the failure: a message box, or with "auto=1" the log channels.
     void ReportFailure(const InstallFailure& failure, const char* commandLine);
     // The whole run, at most once per process: RunInstall, the report, the application's exit
-    // code. Returns the failure's kind (the exit code).
+    // code. Returns the failure's kind (the exit code), or kSequenceRanBefore.
     int RunSequence(const char* commandLine);
 };

@@ -90,7 +90,7 @@ int H_FEN::RunSequence(const char* commandLine) {
     // A second command 400 (another program may post one while a program is waited on) must
     // not extract and start everything again.
     static int s_sequenceRan = 0;
-    if (s_sequenceRan) return kFailureNone;
+    if (s_sequenceRan) return kSequenceRanBefore;
     s_sequenceRan = 1;
     InstallFailure failure;
     RunInstall(commandLine, failure);

@@ -20,7 +20,11 @@ TEST(InstallSequence, NoExtractionNothingStartedAndOnlyOnce) {
               dialogs.texts[1]);
     EXPECT_TRUE(processes.texts.empty()) << "no program start was even tried";
     // A second command, as another program could post one while the first run waits.
-    EXPECT_EQ(kFailureNone, host->RunSequence("auto=1"));
+    EXPECT_EQ(kSequenceRanBefore, host->RunSequence("auto=1"));
     EXPECT_EQ(2u, dialogs.texts.size()) << "the sequence did not run again";
+    // Nor does a posted command close the window under the sequence that runs.
+    SendMessageA(host->handle, WM_COMMAND, kCommandRunInstall, 0);
+    MSG close;
+    EXPECT_FALSE(PeekMessageA(&close, host->handle, WM_CLOSE, WM_CLOSE, PM_REMOVE));
     delete host;
 }
