@@ -86,18 +86,34 @@ int TokenFacts(BYTE* user, int* elevated) {
     return 1;
 }
 
-// An elevated installer must not use a folder that someone else could have planted: in the
-// system's temporary folder, anyone may create tmp_qor first.
-int OwnerTrusted(HANDLE folder, PSID user) {
+int TrustedSid(PSID sid, PSID user) {
+    return EqualSid(sid, user) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+// An elevated installer must not use a folder that someone else planted, nor one that someone
+// else may write into (one an earlier run made in the system's temporary folder inherits
+// that anyone may add files): either could slip a DLL beside the programs it starts.
+int FolderTrusted(HANDLE folder, PSID user) {
+    const DWORD kWriting = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE |
+                           WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
     PSID owner = nullptr;
+    PACL dacl = nullptr;
     LocalMemory descriptor;
-    if (g_TrustCalls.getSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                     nullptr, nullptr, nullptr,
-                                     &descriptor.value) != ERROR_SUCCESS ||
-        !owner)
+    if (g_TrustCalls.getSecurityInfo(folder, SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                     nullptr, &dacl, nullptr, &descriptor.value) != ERROR_SUCCESS ||
+        !owner || !dacl || !TrustedSid(owner, user))
         return 0;
-    return EqualSid(owner, user) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-           IsWellKnownSid(owner, WinLocalSystemSid);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return 0;
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (ace->Header.AceFlags & INHERIT_ONLY_ACE) || !(ace->Mask & kWriting))
+            continue;
+        if (!TrustedSid(&ace->SidStart, user)) return 0;
+    }
+    return 1;
 }
 
 // Elevated, the new folder grants access to the user, Administrators and SYSTEM only, and
@@ -170,7 +186,7 @@ int TrustedFolder::Open(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
            FinalPath(handle_, finalPath, sizeof finalPath) &&
-           (!elevated || OwnerTrusted(handle_, user));
+           (!elevated || FolderTrusted(handle_, user));
 }
 
 int TrustedFolder::RemoveFile(const char* path, const char* name) {

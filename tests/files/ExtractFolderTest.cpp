@@ -134,13 +134,15 @@ TEST_F(ExtractPayloadTest, AFileThatStaysStopsTheExtraction) {
 TEST_F(ExtractPayloadTest, ANameTheCodePageLacksStopsTheCleaning) {
     CreateDirectoryA(folder.c_str(), nullptr);
     std::wstring wide(folder.begin(), folder.end());
-    HANDLE file = CreateFileW((wide + L"\\\x4E2D.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring name = wide + L"\\\x4E2D.txt";
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
     EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
     EXPECT_EQ(kFailureLeftOver, failure.kind);
     EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    DeleteFileW(name.c_str()); // the scratch folder's removal goes by code-page names
 }
 
 // A folder that would redirect a program's DLL loading stops everything; other folders stay.
@@ -289,7 +291,7 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
 // The process token and the folder's owner as the tests want them: Wine cannot make a folder
 // that someone else owns, and its processes always run elevated.
 int g_elevated = 1;
-const char* g_owner = nullptr; // SDDL of the folder's owner; none: the real one
+const char* g_owner = nullptr; // SDDL of the folder's owner and access list; none: the real ones
 std::string g_createdWith;     // the access list a new folder was made with
 
 BOOL WINAPI TokenAsWanted(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
@@ -303,11 +305,12 @@ DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMAT
                            PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
                            PSECURITY_DESCRIPTOR* descriptor) {
     if (!g_owner) return GetSecurityInfo(handle, type, what, owner, group, dacl, sacl, descriptor);
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA((std::string("O:") + g_owner).c_str(),
-                                                              SDDL_REVISION_1, descriptor, nullptr))
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(g_owner, SDDL_REVISION_1, descriptor,
+                                                              nullptr))
         return GetLastError();
-    BOOL defaulted = FALSE;
+    BOOL defaulted = FALSE, present = FALSE;
     GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
     return ERROR_SUCCESS;
 }
 
@@ -356,25 +359,31 @@ class TrustTest : public ExtractPayloadTest {
     TrustCalls saved_;
 };
 
-// Elevated, a folder that someone else may have planted is not used: nothing in it is deleted
-// and nothing written. Not elevated, the user's own temporary folder is trusted as it is.
-TEST_F(TrustTest, AnElevatedInstallerUsesOnlyAFolderOfATrustedOwner) {
-    const std::string user = CurrentUserSid();
+// Elevated, a folder that someone else may have planted, or may write into, is not used:
+// nothing in it is deleted and nothing written. Not elevated, the user's own temporary folder
+// is trusted as it is.
+TEST_F(TrustTest, AnElevatedInstallerUsesOnlyAFolderNobodyElseControls) {
+    const std::string mine = "O:" + CurrentUserSid() + "D:(A;OICI;FA;;;" + CurrentUserSid() + ")";
     const struct {
         int elevated;
-        const char* owner;
+        const char* security;
         int used;
     } rows[] = {
-        {1, "S-1-5-21-1-2-3-1001", 0}, {1, "BA", 1}, {1, "SY", 1}, {1, user.c_str(), 1},
-        {0, "S-1-5-21-1-2-3-1001", 1},
+        {1, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;SY)", 0},
+        {1, "O:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CI;0x100006;;;BU)(A;OICIIO;FA;;;CO)", 0},
+        {1, "O:BAD:(A;;FA;;;SY)(A;;0x1200a9;;;WD)(A;OICIIO;FA;;;CO)(D;;FA;;;BU)", 1},
+        {1, "O:SYD:(A;;FA;;;SY)", 1},
+        {1, "O:BA", 0}, // no access list: everyone may do everything
+        {1, mine.c_str(), 1},
+        {0, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)", 1},
     };
     for (const auto& row : rows) {
         RemoveTree(folder);
         CreateDirectoryA(folder.c_str(), nullptr);
         PutFile(folder + "\\planted.exe", "x");
         g_elevated = row.elevated;
-        g_owner = row.owner;
-        EXPECT_EQ(row.used, Extract(TestPayload::Of({{"a.txt", "a"}}))) << row.owner;
+        g_owner = row.security;
+        EXPECT_EQ(row.used, Extract(TestPayload::Of({{"a.txt", "a"}}))) << row.security;
         EXPECT_EQ(row.used ? kFailureNone : kFailureFolder, failure.kind);
         EXPECT_EQ(!row.used, Exists(folder + "\\planted.exe"));
         EXPECT_EQ(row.used != 0, Exists(folder + "\\a.txt"));
