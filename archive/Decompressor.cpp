@@ -149,41 +149,44 @@ void PrefixClassDecoder::BuildLookup() {
 
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     int count = 0;
-    // The table path reads 8 bytes at a time and uses at most 4 x 13 bits of them, and only
-    // while ten bytes lie ahead: its codes end at least two bytes before the last, so no
-    // end-of-stream rule can apply to them. The rest goes symbol by symbol, and so do short
-    // streams, which would not repay building the table.
-    const int kAhead = 10, kLookups = 4, kMinimumStream = 256;
+    // The table path keeps at least 56 bits of the stream in a register and decodes four
+    // lookups (at most 4 x 13 bits) between refills. Each refill loads the 8 bytes after those
+    // already held, an address known a round ahead, so the load stays off the decoding chain.
+    // It runs only while a whole load fits with a byte to spare: its codes then end before the
+    // last byte, where no end-of-stream rule can apply. The rest goes symbol by symbol, and so
+    // do short streams, which would not repay building the table.
+    const int kLoad = 8, kLookups = 4, kMinimumStream = 256;
     const int kRoundRoom = kLookups * kMaxPerEntry + 1; // each lookup stores 4 bytes
     if (bitLength_ >= kMinimumStream) {
         BuildLookup();
         const uint32_t* lookup = lookup_;
-        const unsigned char* stream = bits_;
-        const int streamLength = bitLength_;
-        int position = bytePos_;
-        unsigned bit = bitPos_;
-        bool rare = false;
-        while (!rare && streamLength - position >= kAhead && capacity - count >= kRoundRoom) {
-            uint64_t window = LoadBits(stream + position) << bit;
-            unsigned used = 0;
-            for (int k = 0; k < kLookups; ++k) {
-                uint32_t entry = lookup[window >> (64 - kLookupBits)];
-                if (!entry) {
-                    rare = true; // NextSymbol settles it with the right error
-                    break;
+        const unsigned char* next = bits_ + bytePos_;               // first byte not yet held
+        const unsigned char* last = bits_ + bitLength_ - kLoad - 1; // last byte a load may start at
+        if (next <= last) {
+            uint64_t window = LoadBits(next) << bitPos_;
+            next += kLoad - 1;
+            unsigned held = 56 - bitPos_; // bits of window that hold the stream, from the top
+            while (next <= last && capacity - count >= kRoundRoom) {
+                window |= LoadBits(next) >> held;
+                next += (63 - held) >> 3;
+                held |= 56;
+                uint32_t entry = 0;
+                for (int k = 0; k < kLookups; ++k) {
+                    entry = lookup[window >> (64 - kLookupBits)];
+                    if (!entry) break; // NextSymbol settles it with the right error
+                    uint32_t symbols = entry >> kSymbolShift;
+                    memcpy(output + count, &symbols, 4);
+                    count += (entry >> kCountShift) & 3;
+                    window <<= entry & 63;
+                    held -= entry & 0x0F;
                 }
-                uint32_t symbols = entry >> kSymbolShift;
-                memcpy(output + count, &symbols, 4);
-                count += (entry >> kCountShift) & 3;
-                window <<= entry & 63;
-                used += entry & 0x0F;
+                if (!entry) break;
             }
-            bit += used;
-            position += bit >> 3;
-            bit &= 7;
+            // Everything loaded but the bits still held is used.
+            int used = int(next - bits_) * 8 - int(held);
+            bytePos_ = used >> 3;
+            bitPos_ = used & 7;
         }
-        bytePos_ = position;
-        bitPos_ = int(bit);
     }
     unsigned char symbol;
     while (NextSymbol(&symbol)) {
@@ -196,35 +199,34 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
 namespace {
 
 const int kWord = 8;
+const int kLongest = 255; // the largest count of a reference or a run
 
-// Copies the bytes before the next escape byte (or the end of the input) and moves in and out
-// past them; raises overflowCode when they do not fit. Whole words are copied ahead of the
-// check where the room allows: bytes past the output so far are scratch until written for good.
-void CopyLiterals(unsigned char escape, const unsigned char* input, int inputLength, int& in,
-                  unsigned char* output, int capacity, int& out, int overflowCode) {
-    while (in < inputLength) {
-        if (inputLength - in >= kWord && capacity - out >= kWord) {
-            uint64_t word = LoadWord(input + in);
-            StoreWord(output + out, word);
-            int literals = BytesBefore(word, escape);
-            in += literals;
-            out += literals;
-            if (literals < kWord) return;
-            // A long stretch: let the library find its end.
-            const void* hit = memchr(input + in, escape, inputLength - in);
-            int rest =
-                hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
-            if (rest > capacity - out) Raise(overflowCode);
-            memcpy(output + out, input + in, rest);
-            in += rest;
-            out += rest;
-            return;
-        } else {
-            if (input[in] == escape) return;
-            if (1 > capacity - out) Raise(overflowCode);
-            output[out++] = input[in++];
-        }
+// The fast loops below run while the output has room for the longest copy or run plus a word:
+// they copy whole words ahead of the output's end and let the next write put the right bytes
+// over the surplus, so they never check byte by byte. The exact loops finish near the ends.
+const int kFastRoom = kLongest + kWord;
+
+// Appends count bytes repeating the pattern that starts distance bytes back (1 to 255), in
+// words; writes up to kWord - 1 bytes past the count.
+void CopyBack(unsigned char* to, int distance, int count) {
+    int k = 0;
+    int stride = distance;
+    if (distance < kWord) {
+        // Short distances repeat: the first word byte by byte, then words from a whole number
+        // of periods back, at least a word away.
+        for (; k < kWord; ++k)
+            to[k] = to[k - distance];
+        stride = distance * ((kWord + distance - 1) / distance);
     }
+    for (; k < count; k += kWord)
+        StoreWord(to + k, LoadWord(to + k - stride));
+}
+
+// Writes count copies of value in words; up to kWord - 1 bytes past the count.
+void FillWords(unsigned char* to, unsigned char value, int count) {
+    uint64_t word = kOnes * value;
+    for (int k = 0; k < count; k += kWord)
+        StoreWord(to + k, word);
 }
 
 } // namespace
@@ -232,9 +234,37 @@ void CopyLiterals(unsigned char escape, const unsigned char* input, int inputLen
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
     int in = 0, out = 0;
-    for (;;) {
-        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRefOverflow);
-        if (in == inputLength) return out;
+    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
+        uint64_t word = LoadWord(input + in);
+        StoreWord(output + out, word);
+        int literals = BytesBefore(word, escape);
+        in += literals;
+        out += literals;
+        if (literals == kWord) continue;
+        if (inputLength - in < 3) break; // the exact loop settles a short tail
+        int distance = input[in + 1];
+        if (distance == escape) {
+            output[out++] = escape;
+            in += 2;
+            continue;
+        }
+        int count = input[in + 2];
+        in += 3;
+        if (distance > out) Raise(kErrDistance);
+        if (distance == 0)
+            FillWords(output + out, 0, count); // the block's own fresh zeros copied onto themselves
+        else
+            CopyBack(output + out, distance, count);
+        out += count;
+    }
+    while (in < inputLength) {
+        unsigned char b = input[in];
+        if (b != escape) {
+            if (1 > capacity - out) Raise(kErrRefOverflow);
+            output[out++] = b;
+            ++in;
+            continue;
+        }
         if (inputLength - in < 2) Raise(kErrRefTruncated);
         int distance = input[in + 1];
         if (distance == escape) {
@@ -248,44 +278,57 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
         in += 3;
         if (distance > out) Raise(kErrDistance);
         if (count > capacity - out) Raise(kErrRefOverflow);
+        // Byte by byte, so a short distance repeats a pattern; distance 0 writes zeros.
         unsigned char* to = output + out;
-        if (distance == 0) {
-            // Copies the block's own (fresh, zero) bytes onto themselves.
-            memset(to, 0, count);
-        } else if (distance >= kWord && capacity - out - count >= kWord) {
-            for (int k = 0; k < count; k += kWord)
-                StoreWord(to + k, LoadWord(to + k - distance));
-        } else {
-            // Overlapping: byte by byte, so a short distance repeats a pattern.
-            for (int k = 0; k < count; ++k)
-                to[k] = to[k - distance];
-        }
+        for (int k = 0; k < count; ++k)
+            to[k] = distance ? to[k - distance] : 0;
         out += count;
     }
+    return out;
 }
 
 int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
                unsigned char* output, int capacity) {
     int in = 0, out = 0;
-    unsigned char previous = 0;
-    for (;;) {
-        int before = out;
-        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRunOverflow);
-        if (out > before) previous = output[out - 1];
-        if (in == inputLength) return out;
+    // A run repeats the last byte written, or 0 before any.
+    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
+        uint64_t word = LoadWord(input + in);
+        StoreWord(output + out, word);
+        int literals = BytesBefore(word, escape);
+        in += literals;
+        out += literals;
+        if (literals == kWord) continue;
+        if (inputLength - in < 2) break; // the exact loop settles a short tail
+        int count = input[in + 1];
+        in += 2;
+        if (count == escape) {
+            output[out++] = escape;
+            continue;
+        }
+        FillWords(output + out, out ? output[out - 1] : 0, count);
+        out += count;
+    }
+    while (in < inputLength) {
+        unsigned char b = input[in];
+        if (b != escape) {
+            if (1 > capacity - out) Raise(kErrRunOverflow);
+            output[out++] = b;
+            ++in;
+            continue;
+        }
         if (inputLength - in < 2) Raise(kErrRunTruncated);
         int count = input[in + 1];
         in += 2;
         if (count == escape) {
             if (1 > capacity - out) Raise(kErrRunOverflow);
             output[out++] = escape;
-            previous = escape;
             continue;
         }
         if (count > capacity - out) Raise(kErrRunOverflow);
-        memset(output + out, previous, count);
+        memset(output + out, out ? output[out - 1] : 0, count);
         out += count;
     }
+    return out;
 }
 
 namespace {
