@@ -147,47 +147,114 @@ void PrefixClassDecoder::BuildLookup() {
     }
 }
 
+namespace {
+
+// The fast paths keep at least 56 bits of the bit stream in a register, MSB first. Each refill
+// loads the 8 bytes after those already held, an address known a round ahead, so the load
+// stays off the decoding chain. Refills go on only while a whole load fits with a byte to
+// spare: codes decoded from the window then end before the last byte, where no end-of-stream
+// rule can apply.
+class BitWindow {
+  public:
+    BitWindow(const unsigned char* stream, int length, int bytePos, int bitPos)
+        : stream_(stream), next_(stream + bytePos), last_(stream + length - kLoad - 1), bits(0),
+          held(0), bitPos_(bitPos) {}
+
+    // 0 when the end of the stream is too near.
+    bool Refill() {
+        if (next_ > last_) return false;
+        bits |= LoadBits(next_) >> held;
+        next_ += (63 - held) >> 3;
+        held |= 56;
+        if (bitPos_) {
+            // The first load starts at the cursor's byte.
+            bits <<= bitPos_;
+            held -= unsigned(bitPos_);
+            bitPos_ = 0;
+            return Refill();
+        }
+        return true;
+    }
+
+    // The cursor after the bits used: everything loaded but the bits still held.
+    void Leave(int& bytePos, int& bitPos) const {
+        int used = int(next_ - stream_) * 8 - int(held) + bitPos_;
+        bytePos = used >> 3;
+        bitPos = used & 7;
+    }
+
+  private:
+    static const int kLoad = 8;
+    const unsigned char* stream_;
+    const unsigned char* next_; // first byte not yet held
+    const unsigned char* last_; // last byte a load may start at
+
+  public:
+    uint64_t bits;
+    unsigned held; // bits of the window that hold the stream
+
+  private:
+    int bitPos_; // the cursor's bit before the first load
+};
+
+} // namespace
+
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     int count = 0;
-    // The table path keeps at least 56 bits of the stream in a register and decodes four
-    // lookups (at most 4 x 13 bits) between refills. Each refill loads the 8 bytes after those
-    // already held, an address known a round ahead, so the load stays off the decoding chain.
-    // It runs only while a whole load fits with a byte to spare: its codes then end before the
-    // last byte, where no end-of-stream rule can apply. The rest goes symbol by symbol, and so
-    // do short streams, which would not repay building the table.
-    const int kLoad = 8, kLookups = 4, kMinimumStream = 256;
-    const int kRoundRoom = kLookups * kMaxPerEntry + 1; // each lookup stores 4 bytes
-    if (bitLength_ >= kMinimumStream) {
+    BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
+    if (bitLength_ >= kTableStream) {
+        // Long streams repay a table: one lookup of the next 13 bits gives up to three codes.
+        // Four lookups take at most 52 bits.
         BuildLookup();
         const uint32_t* lookup = lookup_;
-        const unsigned char* next = bits_ + bytePos_;               // first byte not yet held
-        const unsigned char* last = bits_ + bitLength_ - kLoad - 1; // last byte a load may start at
-        if (next <= last) {
-            uint64_t window = LoadBits(next) << bitPos_;
-            next += kLoad - 1;
-            unsigned held = 56 - bitPos_; // bits of window that hold the stream, from the top
-            while (next <= last && capacity - count >= kRoundRoom) {
-                window |= LoadBits(next) >> held;
-                next += (63 - held) >> 3;
-                held |= 56;
-                uint32_t entry = 0;
-                for (int k = 0; k < kLookups; ++k) {
-                    entry = lookup[window >> (64 - kLookupBits)];
-                    if (!entry) break; // NextSymbol settles it with the right error
-                    uint32_t symbols = entry >> kSymbolShift;
-                    memcpy(output + count, &symbols, 4);
-                    count += (entry >> kCountShift) & 3;
-                    window <<= entry & 63;
-                    held -= entry & 0x0F;
+        const int kLookups = 4, kRoundRoom = kLookups * kMaxPerEntry + 1; // 4-byte stores
+        bool rare = false;
+        while (!rare && capacity - count >= kRoundRoom && window.Refill()) {
+            for (int k = 0; k < kLookups; ++k) {
+                uint32_t entry = lookup[window.bits >> (64 - kLookupBits)];
+                if (!entry) {
+                    rare = true; // four zeros or a bad place: NextSymbol raises the error
+                    break;
                 }
-                if (!entry) break;
+                uint32_t symbols = entry >> kSymbolShift;
+                memcpy(output + count, &symbols, 4);
+                count += (entry >> kCountShift) & 3;
+                window.bits <<= entry & 63;
+                window.held -= entry & 0x0F;
             }
-            // Everything loaded but the bits still held is used.
-            int used = int(next - bits_) * 8 - int(held);
-            bytePos_ = used >> 3;
-            bitPos_ = used & 7;
+        }
+    } else {
+        // Short ones decode without a table: a code's class is the count of its leading zeros
+        // and its length follows from the class. Byte c of lengths is the length of a class-c
+        // code; class 4 stands for four zeros. Four codes take at most 48 bits; a round that
+        // meets four zeros or a bad place is left to NextSymbol, which raises the error.
+        uint64_t lengths = uint64_t(1) << 32;
+        int offsets[5] = {};
+        for (int c = 0; c < 4; ++c) {
+            lengths |= uint64_t(c + 1 + widths_[c]) << (8 * c);
+            offsets[c] = bases_[c] - (1 << widths_[c]); // a code's bits read 2^w + index
+        }
+        const uint64_t kFourZeros = uint64_t(1) << 59; // caps the leading zeros at 4
+        const int kCodes = 4;
+        while (capacity - count >= kCodes && window.Refill()) {
+            uint64_t bits = window.bits;
+            unsigned used = 0, bad = 0;
+            for (int k = 0; k < kCodes; ++k) {
+                unsigned cls = unsigned(__builtin_clzll(bits | kFourZeros));
+                unsigned length = unsigned(lengths >> (cls * 8)) & 63;
+                unsigned place = unsigned(bits >> (64 - length)) + unsigned(offsets[cls]);
+                bad |= (cls >> 2) | (place >> 8);
+                output[count + k] = table_[place & 0xFF];
+                bits <<= length;
+                used += length;
+            }
+            if (bad) break;
+            window.bits = bits;
+            window.held -= used;
+            count += kCodes;
         }
     }
+    window.Leave(bytePos_, bitPos_);
     unsigned char symbol;
     while (NextSymbol(&symbol)) {
         if (count >= capacity) Raise(kErrTooManySymbols);
