@@ -274,25 +274,32 @@ const int kLongest = 255; // the largest count of a reference or a run
 const int kFastRoom = kLongest + kWord;
 
 // Appends count bytes repeating the pattern that starts distance bytes back (1 to 255), in
-// words; writes up to kWord - 1 bytes past the count.
+// words; writes at least two words, and up to kWord - 1 bytes past the count.
 void CopyBack(unsigned char* to, int distance, int count) {
-    int k = 0;
     int stride = distance;
     if (distance < kWord) {
         // Short distances repeat: the first word byte by byte, then words from a whole number
         // of periods back, at least a word away.
-        for (; k < kWord; ++k)
+        static const unsigned char kStride[kWord] = {0, 8, 8, 9, 8, 10, 12, 14};
+        for (int k = 0; k < kWord; ++k)
             to[k] = to[k - distance];
-        stride = distance * ((kWord + distance - 1) / distance);
+        stride = kStride[distance];
+        StoreWord(to + kWord, LoadWord(to + kWord - stride));
+    } else {
+        // Most references are short: two words without a loop test.
+        StoreWord(to, LoadWord(to - stride));
+        StoreWord(to + kWord, LoadWord(to + kWord - stride));
     }
-    for (; k < count; k += kWord)
+    for (int k = 2 * kWord; k < count; k += kWord)
         StoreWord(to + k, LoadWord(to + k - stride));
 }
 
-// Writes count copies of value in words; up to kWord - 1 bytes past the count.
+// Writes count copies of value in words: at least two, and up to kWord - 1 bytes past the count.
 void FillWords(unsigned char* to, unsigned char value, int count) {
     uint64_t word = kOnes * value;
-    for (int k = 0; k < count; k += kWord)
+    StoreWord(to, word);
+    StoreWord(to + kWord, word);
+    for (int k = 2 * kWord; k < count; k += kWord)
         StoreWord(to + k, word);
 }
 
