@@ -303,18 +303,31 @@ void FillWords(unsigned char* to, unsigned char value, int count) {
         StoreWord(to + k, word);
 }
 
+// The fast loops' literal step: copies the next input word ahead and moves past its bytes
+// before the first escape; true when it held none.
+bool CopyLiteralWord(unsigned char escape, const unsigned char* input, int& in,
+                     unsigned char* output, int& out) {
+    uint64_t word = LoadWord(input + in);
+    StoreWord(output + out, word);
+    int literals = BytesBefore(word, escape);
+    in += literals;
+    out += literals;
+    return literals == kWord;
+}
+
+// The exact loops' output: one byte, when it fits.
+void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int overflowCode) {
+    if (1 > capacity - out) Raise(overflowCode);
+    output[out++] = b;
+}
+
 } // namespace
 
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
     int in = 0, out = 0;
     while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
-        uint64_t word = LoadWord(input + in);
-        StoreWord(output + out, word);
-        int literals = BytesBefore(word, escape);
-        in += literals;
-        out += literals;
-        if (literals == kWord) continue;
+        if (CopyLiteralWord(escape, input, in, output, out)) continue;
         if (inputLength - in < 3) break; // the exact loop settles a short tail
         int distance = input[in + 1];
         if (distance == escape) {
@@ -334,16 +347,14 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
     while (in < inputLength) {
         unsigned char b = input[in];
         if (b != escape) {
-            if (1 > capacity - out) Raise(kErrRefOverflow);
-            output[out++] = b;
+            PutByte(b, output, capacity, out, kErrRefOverflow);
             ++in;
             continue;
         }
         if (inputLength - in < 2) Raise(kErrRefTruncated);
         int distance = input[in + 1];
         if (distance == escape) {
-            if (1 > capacity - out) Raise(kErrRefOverflow);
-            output[out++] = escape;
+            PutByte(escape, output, capacity, out, kErrRefOverflow);
             in += 2;
             continue;
         }
@@ -366,12 +377,7 @@ int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength
     int in = 0, out = 0;
     // A run repeats the last byte written, or 0 before any.
     while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
-        uint64_t word = LoadWord(input + in);
-        StoreWord(output + out, word);
-        int literals = BytesBefore(word, escape);
-        in += literals;
-        out += literals;
-        if (literals == kWord) continue;
+        if (CopyLiteralWord(escape, input, in, output, out)) continue;
         if (inputLength - in < 2) break; // the exact loop settles a short tail
         int count = input[in + 1];
         in += 2;
@@ -385,8 +391,7 @@ int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength
     while (in < inputLength) {
         unsigned char b = input[in];
         if (b != escape) {
-            if (1 > capacity - out) Raise(kErrRunOverflow);
-            output[out++] = b;
+            PutByte(b, output, capacity, out, kErrRunOverflow);
             ++in;
             continue;
         }
@@ -394,8 +399,7 @@ int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength
         int count = input[in + 1];
         in += 2;
         if (count == escape) {
-            if (1 > capacity - out) Raise(kErrRunOverflow);
-            output[out++] = escape;
+            PutByte(escape, output, capacity, out, kErrRunOverflow);
             continue;
         }
         if (count > capacity - out) Raise(kErrRunOverflow);
