@@ -233,7 +233,7 @@ TEST(PrefixClass, TableDecoderAgreesWithSymbolDecoder) {
         if (round % 16 == 0 && w0 <= 8) {
             // Long streams take the table; random bytes would meet four zeros within a few
             // bytes, so these are valid codes, sometimes damaged near a random place.
-            AppendValidCodes(block, 4096 + rng() % 2048, rng);
+            AppendValidCodes(block, 8192 + rng() % 2048, rng);
             if (rng() % 2) block[block.size() - 1 - rng() % 2048] ^= 1 << rng() % 8;
             capacity = rng() % 2 ? 1 << 16 : rng() % 8000;
         } else {
