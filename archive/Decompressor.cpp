@@ -160,7 +160,7 @@ class BitWindow {
         : stream_(stream), next_(stream + bytePos), last_(stream + length - kLoad - 1), bits(0),
           held(0), bitPos_(bitPos) {}
 
-    // 0 when the end of the stream is too near.
+    // False when the end of the stream is too near for a whole load.
     bool Refill() {
         if (next_ > last_) return false;
         bits |= LoadBits(next_) >> held;
