@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "archive/CtMem.h"
 #include "driver/PayloadEntry.h"
 #include "support/Text.h"
 
@@ -50,30 +49,35 @@ static void CleanFolder(const char* pattern) {
     }
 }
 
-// Writes entry index, whose name and decoded size a first read gave, into the current folder.
-static void WriteEntry(const PayloadArchive& archive, int index, const char* name, int size) {
-    if (!EntryNameAccepted(archive, index, name)) {
+// Writes the entry into the current folder: 1, or 0 with the fault reported. An entry whose data
+// cannot be read as stored gets no file at all.
+static int WriteEntry(const ArchiveEntry& entry) {
+    char name[kEntryNameCapacity];
+    entry.CopyName(name, sizeof name);
+    if (!EntryNameAccepted(entry, name)) {
         ReportPayloadFault(kFaultUnsafeName, name);
-        return;
+        return 0;
     }
-    CtMem block(size + kEntrySlack);
-    if (!block.data) {
-        // A file of zeros would pass for the data.
-        ReportPayloadFault(kFaultNoMemory, name);
-        return;
+    EntryData data(entry);
+    if (!data.Sound()) {
+        ReportEntryFault(name, data.result);
+        return 0;
     }
-    char info[kEntryInfoCapacity] = {};
-    int capacity = size;
-    archive.ReadEntry(index, nullptr, 0, info, sizeof info, block.data, &capacity);
+    char info[kEntryInfoCapacity];
+    entry.CopyInfo(info, sizeof info);
     H_FILE file;
     if (!file.Open(name, CREATE_ALWAYS, GENERIC_READ | GENERIC_WRITE)) {
         ReportPayloadFault(kFaultCreate, name, file.lastError);
-        return;
+        return 0;
     }
-    if (file.Write(block.data, size) != static_cast<DWORD>(size))
+    int size = entry.DecodedSize();
+    if (file.Write(data.Bytes(), size) != static_cast<DWORD>(size)) {
         ReportPayloadFault(kFaultWrite, name, file.lastError);
+        return 0;
+    }
     // After the last write, which would change it again.
     file.SetWriteTimeFromInfo(info, 0);
+    return 1;
 }
 
 int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive) {
@@ -89,9 +93,14 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
         return 0;
     }
     CleanFolder(pattern);
-    char name[kEntryNameCapacity] = {};
-    int size = 0;
-    for (int i = 0; archive.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size); ++i)
-        WriteEntry(archive, i, name, size);
-    return 1;
+    if (!archive.start) return 1; // no payload: nothing to write, its absence reported already
+    // The first entry that is not written as it is stored ends the extraction as a failure:
+    // nothing may be started from a folder that lacks it.
+    EntryCursor cursor = archive.Entries();
+    while (cursor.Next() == kEntryFound) {
+        if (!WriteEntry(cursor.Entry())) return 0;
+    }
+    if (cursor.Status() == kEntryEnd) return 1;
+    ReportReadResult(cursor.Result());
+    return 0;
 }

@@ -16,7 +16,8 @@ struct CleanBatch {
 };
 
 // Leaves the folder's path (no final backslash) in folderPath and the process's current
-// directory in the folder, cleans it and writes the entries. 1 once the folder is the current
-// directory, whatever happens to single files; 0, with nothing deleted or written, when the
-// folder cannot be named without cutting its path, nor entered, nor created.
+// directory in the folder, cleans it and writes the entries. 1 once every entry is written;
+// 0 at the first entry that is not (a damaged archive, data that does not read as stored, a
+// refused name, a file that cannot be written: each reported), and 0, with nothing deleted or
+// written, when the folder cannot be named without cutting its path, nor entered, nor created.
 int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive);

@@ -109,7 +109,12 @@ void TestPayload::AddWithBadCheckword(const TestEntry& entry) {
 }
 
 void TestPayload::AddHuge(const std::string& name, const std::string& data) {
-    writer_.AddStored(name, "", Bytes(data), 0x7FFFF000, kMethodPlain);
+    AddStored(name, data, 0x7FFFF000, kMethodPlain);
+}
+
+void TestPayload::AddStored(const std::string& name, const std::string& stored, int32_t decodedSize,
+                            uint32_t method) {
+    writer_.AddStored(name, "", Bytes(stored), decodedSize, method);
 }
 
 PayloadArchive TestPayload::View() const {

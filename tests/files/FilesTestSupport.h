@@ -62,6 +62,9 @@ class TestPayload {
     void AddWithBadCheckword(const TestEntry& entry);
     // An entry whose decoded size no block can hold (its stored bytes are data).
     void AddHuge(const std::string& name, const std::string& data);
+    // Stored bytes taken as they are, under any decoded size and method word.
+    void AddStored(const std::string& name, const std::string& stored, int32_t decodedSize,
+                   uint32_t method);
     PayloadArchive View() const;
 
   private:

@@ -1,6 +1,5 @@
 #include "tools/pack/ArchiveWriter.h"
 
-#include "archive/PayloadArchive.h"
 #include "tools/pack/ByteReader.h"
 
 namespace {
@@ -63,28 +62,18 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
     AppendText(&entry, name, inverted);
     AppendText(&entry, info, inverted);
     entry.insert(entry.end(), stored.begin(), stored.end());
-    PutU32(&entry[0], uint32_t(entry.size()));
-    PutU32(&entry[8], method);
-    PutU32(&entry[12], uint32_t(name.size()));
-    PutU32(&entry[16], uint32_t(info.size()));
-    PutU32(&entry[20], uint32_t(decodedSize));
+    PutU32(&entry[kSizeWord], uint32_t(entry.size()));
+    PutU32(&entry[kMethodWord], method);
+    PutU32(&entry[kNameWord], uint32_t(name.size()));
+    PutU32(&entry[kInfoWord], uint32_t(info.size()));
+    PutU32(&entry[kDecodedWord], uint32_t(decodedSize));
     SealEntry(&entry);
     return entry;
 }
 
-uint32_t EntryCheckword(const uint8_t* entry, size_t length) {
-    ByteReader r(entry, length);
-    uint32_t size = r.U32(0);
-    uint32_t sum = size + r.U32(8) + r.U32(12) + r.U32(16);
-    size_t end = size < length ? size : length;
-    for (size_t k = kEntryHeaderSize; k < end; ++k)
-        sum += uint32_t((k - kEntryHeaderSize) % 16 + 1) * entry[k];
-    return ~sum;
-}
-
 void SealEntry(std::vector<uint8_t>* entry) {
     if (entry->size() < kEntryHeaderSize) return;
-    PutU32(&(*entry)[4], EntryCheckword(entry->data(), entry->size()));
+    PutU32(&(*entry)[kCheckWord], EntryCheckword(entry->data(), uint32_t(entry->size())));
 }
 
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
