@@ -126,14 +126,28 @@ ReadResult ArchiveEntry::DecodeData(unsigned char* buffer, int capacity) const {
     return {kReadSound, 0};
 }
 
+ReadResult ArchiveEntry::CheckSizes() const {
+    uint32_t method = Method();
+    int32_t decoded = DecodedSize();
+    int32_t stored = Data().length;
+    if (!DataDelivered(method)) return {kReadNoData, 0};
+    if (!DataCompressed(method) && stored != decoded) return {kReadSizeMismatch, stored};
+    if (DataCompressed(method) && uint64_t(decoded) > MaxDecodedSize(stored))
+        return {kReadSizeMismatch, -1};
+    return {kReadSound, 0};
+}
+
+static ReadResult Admit(const ArchiveEntry& entry, uint64_t limit) {
+    if (uint64_t(entry.DecodedSize()) > limit) return {kReadTooLarge, 0};
+    return entry.CheckSizes();
+}
+
 EntryData::EntryData(const ArchiveEntry& entry, uint64_t limit)
-    : result{kReadSound, 0},
-      block_(uint64_t(entry.DecodedSize()) > limit ? 0 : entry.DecodedSize() + kEntrySlack) {
-    if (uint64_t(entry.DecodedSize()) > limit) {
-        result = {kReadTooLarge, 0};
-    } else if (!block_.data) {
+    : result(Admit(entry, limit)),
+      block_(result.status == kReadSound ? entry.DecodedSize() + kEntrySlack : 0) {
+    if (result.status != kReadSound) return;
+    if (!block_.data)
         result = {kReadNoMemory, 0};
-    } else {
+    else
         result = entry.DecodeData(block_.data, entry.DecodedSize());
-    }
 }

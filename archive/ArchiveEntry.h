@@ -17,7 +17,8 @@ enum ReadStatus : int {
     kReadBadCheckword, // the checkword does not match the entry's bytes
     kReadDamaged,      // header words that would lead outside the archive
     kReadDecodeError,  // code: the decoder's error code
-    kReadSizeMismatch, // the data comes to another size than the decoded size; code: its size
+    kReadSizeMismatch, // the data comes to another size than the decoded size; code: its size,
+                       // or -1 for a decoded size the stored stream cannot reach
     kReadNoMemory,     // the block for the data got no memory
     kReadNoData,       // a method word above 3 delivers no data
     kReadTooLarge,     // a decoded size above the reader's limit
@@ -61,13 +62,18 @@ class ArchiveEntry {
     // copies write a zero byte after the data when there is room. On a decoding error buffer is
     // left as it was.
     ReadResult DecodeData(unsigned char* buffer, int capacity) const;
+    // What the header words tell before any memory is taken for the data: a method that
+    // delivers none, plain data of another length than the decoded size, or a decoded size
+    // that the stored stream cannot reach. kReadSound when it may read as stored.
+    ReadResult CheckSizes() const;
 
   private:
     const unsigned char* bytes_;
 };
 
 // An entry's decoded data in a block of its own, the decoded size and kEntrySlack zero bytes.
-// An entry whose decoded size is above limit is refused before anything is allocated.
+// An entry whose decoded size is above limit, or that CheckSizes refuses, is refused before
+// anything is allocated.
 class EntryData {
   public:
     explicit EntryData(const ArchiveEntry& entry, uint64_t limit = UINT32_MAX);

@@ -55,6 +55,13 @@ constexpr size_t kMaxEntryName = kEntryNameCapacity - 1;
 constexpr uint64_t kMaxEntryBytes = 256u << 20;
 constexpr uint64_t kMaxPayloadBytes = 1u << 30;
 
+// The most a compressed stream of storedLength bytes can decode to: the prefix-class stage gives
+// at most one symbol a bit, a back-reference at most 255 bytes for 3, a run at most 255 for 2.
+// A larger decoded size cannot be the stream's, whatever its bytes.
+inline uint64_t MaxDecodedSize(int32_t storedLength) {
+    return storedLength < 0 ? 0 : uint64_t(storedLength) * 8 * 85 * 128;
+}
+
 uint32_t ReadWord(const unsigned char* p);
 
 // NOT(size + method + name length + info length + the bytes after the header weighted 1, 2,

@@ -352,6 +352,8 @@ TEST(ArchiveEntry, DecodeDataTellsTheFaultsApart) {
         {"compressed, decodes short", MakeEntry(2, "a", "", 4, abc), kReadSizeMismatch, 3},
         {"compressed, decoding error", MakeEntry(2, "a", "", 2, abc), kReadDecodeError, 25},
         {"method word 4", MakeEntry(4, "a", "", 3, Hex("61 62 63")), kReadNoData, 0},
+        {"compressed, a size no 8-byte stream reaches", MakeEntry(2, "a", "", 8 * 87040 + 1, abc),
+         kReadSizeMismatch, -1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -112,6 +112,9 @@ std::string DescribeFault(const ArchiveEntry& entry, ReadResult result, uint64_t
     case kReadDecodeError:
         return "decoding error code " + std::to_string(result.code);
     case kReadSizeMismatch:
+        if (result.code < 0)
+            return "decoded size " + decoded + " is more than its " +
+                   std::to_string(entry.Data().length) + " stored bytes can give";
         if (DataCompressed(entry.Method()))
             return "decodes to " + std::to_string(result.code) + " bytes, not " + decoded;
         return "stores " + std::to_string(result.code) + " bytes for a decoded size of " + decoded;
