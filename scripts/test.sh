@@ -16,6 +16,6 @@ echo "== win32 tests (Wine)"
 ctest --test-dir build/win32 --output-on-failure -j "$(nproc)" || status=1
 if [ -x scripts/fuzz.sh ]; then
     echo "== fuzzers (brief)"
-    scripts/fuzz.sh 15 || status=1
+    scripts/fuzz.sh 10 || status=1
 fi
 exit $status
