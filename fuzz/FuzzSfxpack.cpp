@@ -14,20 +14,29 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Holds the one folder "work" that each run makes afresh.
-const fs::path& Root() {
-    static const fs::path root = [] {
-        char pattern[] = "/tmp/fuzz_sfxpack.XXXXXX";
-        FUZZ_CHECK(mkdtemp(pattern));
-        return fs::path(pattern);
-    }();
-    return root;
+char g_root[] = "/tmp/fuzz_sfxpack.XXXXXX";
+
+void RemoveRoot() {
+    std::error_code ec;
+    fs::remove_all(g_root, ec);
+}
+
+// Holds the one folder "work" that each run makes afresh; removed at exit.
+fs::path Root() {
+    static bool made = false;
+    if (!made) {
+        FUZZ_CHECK(mkdtemp(g_root));
+        atexit(RemoveRoot);
+        made = true;
+    }
+    return fs::path(g_root);
 }
 
 // Runs a command with its messages thrown away: they are not the fuzzer's.
