@@ -58,6 +58,7 @@ struct Run {
 
 // Runs sfxpack with args, output thrown away.
 Run Sfxpack(const std::vector<std::string>& args) {
+    fflush(stdout); // or the child would print what is still buffered
     auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
@@ -119,8 +120,13 @@ int main() {
            "peak_vs_decoded=%.2f\n",
            verify.exit, decodedMb, peakMb, baseMb, (peakMb - baseMb) / decodedMb);
 
-    for (const std::string& f : {many, twice, large})
-        unlink(f.c_str());
-    rmdir(folder);
+    // KEEP_ARCHIVES=1 leaves them for a look with /usr/bin/time -v.
+    if (getenv("KEEP_ARCHIVES")) {
+        printf("archives in %s\n", folder);
+    } else {
+        for (const std::string& f : {many, twice, large})
+            unlink(f.c_str());
+        rmdir(folder);
+    }
     return verify.exit == 0 ? 0 : 1;
 }
