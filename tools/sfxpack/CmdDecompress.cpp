@@ -24,7 +24,7 @@ int CmdDecompress(int argc, char** argv) {
         PrintError(argv[0], args.positional[0] + ": stream too large");
         return kExitFault;
     }
-    // Room as the installer gives it: decoded size + 10.
+    // Room as the installer gives it: decoded size + kEntrySlack.
     int decoded = static_cast<int>(size);
     CtMem block(decoded + kEntrySlack);
     if (!block.data) {
