@@ -41,10 +41,10 @@ void ArchiveWriter::AddRaw(const std::vector<uint8_t>& bytes) {
 bool EncodeDataEntry(const std::string& name, const std::string& info,
                      const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
                      std::vector<uint8_t>* entry) {
-    if (method > kMethodCompressedInverted || data.size() > kCompressMaxSize) return false;
+    if (!DataDelivered(method) || data.size() > kCompressMaxSize) return false;
     std::vector<uint8_t> stored = StoreData(data, method, stats);
     // A compressed stream has at least its flags byte; none means the compressor gave up.
-    if (stored.empty() && (method & kMethodCompressed)) return false;
+    if (stored.empty() && DataCompressed(method)) return false;
     *entry = EncodeEntry(name, info, stored, int32_t(data.size()), method);
     return !entry->empty();
 }
@@ -58,7 +58,7 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
         return {};
     std::vector<uint8_t> entry(kEntryHeaderSize, 0);
     entry.reserve(kEntryHeaderSize + name.size() + info.size() + stored.size());
-    bool inverted = (method & 1) != 0;
+    bool inverted = TextsInverted(method);
     AppendText(&entry, name, inverted);
     AppendText(&entry, info, inverted);
     entry.insert(entry.end(), stored.begin(), stored.end());
@@ -78,10 +78,10 @@ void SealEntry(std::vector<uint8_t>* entry) {
 
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
                                CompressStats* stats) {
-    if (method & kMethodCompressed)
+    if (DataCompressed(method))
         return CompressBest(data.data(), data.size(), kStagesAuto, stats);
     std::vector<uint8_t> stored = data;
-    if (method & kMethodInverted)
+    if (DataInverted(method))
         for (uint8_t& b : stored)
             b = uint8_t(~b);
     return stored;
