@@ -3,7 +3,6 @@
 #include <stdint.h>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/CtMem.h"
 
 // Bytes in place: a part of an entry as it is stored.
 struct ByteView {
@@ -69,22 +68,4 @@ class ArchiveEntry {
 
   private:
     const unsigned char* bytes_;
-};
-
-// An entry's decoded data in a block of its own, the decoded size and kEntrySlack zero bytes.
-// An entry whose decoded size is above limit, or that CheckSizes refuses, is refused before
-// anything is allocated.
-class EntryData {
-  public:
-    explicit EntryData(const ArchiveEntry& entry, uint64_t limit = UINT32_MAX);
-    EntryData(const EntryData&) = delete;
-    EntryData& operator=(const EntryData&) = delete;
-
-    bool Sound() const { return result.status == kReadSound; }
-    const unsigned char* Bytes() const { return block_.data; }
-
-    ReadResult result;
-
-  private:
-    CtMem block_;
 };

@@ -1,5 +1,6 @@
 #include "driver/ArchiveSurvey.h"
 
+#include "archive/EntryData.h"
 #include "driver/PayloadEntry.h"
 #include "support/Text.h"
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "archive/CtMem.h"
+#include "archive/EntryData.h"
 #include "driver/PayloadEntry.h"
 #include "support/Text.h"
 

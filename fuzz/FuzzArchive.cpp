@@ -3,6 +3,7 @@
 // The one-pass cursor and the entry data must agree with it.
 #include "FuzzCheck.h"
 
+#include "archive/EntryData.h"
 #include "archive/PayloadArchive.h"
 
 #include <limits.h>

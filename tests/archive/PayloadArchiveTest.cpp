@@ -2,6 +2,7 @@
 
 #include "ArchiveBuilder.h"
 #include "LogCapture.h"
+#include "archive/EntryData.h"
 
 #include <gtest/gtest.h>
 #include <functional>

@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include "archive/EntryData.h"
 #include "tools/pack/PeImage.h"
 #include "tools/sfxpack/Commands.h"
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "archive/EntryData.h"
 #include "driver/PayloadEntry.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
