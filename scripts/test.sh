@@ -16,7 +16,7 @@ echo "== win32 tests (Wine)"
 ctest --test-dir build/win32 --output-on-failure -j "$(nproc)" || status=1
 if [ -x scripts/fuzz.sh ]; then
     echo "== fuzzers (brief)"
-    scripts/fuzz.sh 15 || status=1
+    scripts/fuzz.sh 10 || status=1
 fi
 echo "== host tests (ASan+UBSan)"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON >/dev/null
