@@ -14,7 +14,9 @@ enum : uint32_t {
     kNewSectionCharacteristics = 0x40000040, // initialised data, readable
 };
 
-const char16_t kPayloadType[] = u"EXE_DATA";
+// "EXE_DATA" as the resource tree spells names: little-endian UTF-16.
+const uint8_t kPayloadTypeText[] = {'E', 0, 'X', 0, 'E', 0, '_', 0, 'D', 0, 'A', 0, 'T', 0, 'A', 0};
+const ResourceKey kPayloadType{true, 0, kPayloadTypeText, sizeof kPayloadTypeText / 2};
 const uint32_t kPayloadId = 1;
 
 bool IsPowerOfTwo(uint32_t value) {
@@ -26,11 +28,8 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment) {
 }
 
 bool IsPayload(const ResourceLeaf& leaf) {
-    if (!leaf.type.named || leaf.name.named || leaf.name.id != kPayloadId) return false;
-    std::u16string upper = leaf.type.text;
-    for (char16_t& c : upper)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
-    return upper == kPayloadType;
+    return !leaf.name.named && leaf.name.id == kPayloadId &&
+           SameNameIgnoringAsciiCase(leaf.type, kPayloadType);
 }
 
 // The end of the image in memory: the highest section end.
@@ -202,8 +201,7 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     for (ResourceLeaf& leaf : leaves)
         if (!IsPayload(leaf)) kept.push_back(std::move(leaf));
     ResourceLeaf added;
-    added.type.named = true;
-    added.type.text = kPayloadType;
+    added.type = kPayloadType;
     added.name.id = kPayloadId;
     added.data = payload.data();
     added.size = payload.size();
