@@ -94,7 +94,7 @@ int Exe(int argc, char** argv) {
     std::string error;
     if (!ParseArguments(argc, argv,
                         {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs"},
-                        {}, &args, &error))
+                        PackFlags(), &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");
     if (args.positional.size() + (payloadPath ? 1 : 0) != 1)
