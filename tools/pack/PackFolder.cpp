@@ -333,6 +333,8 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
     progress.fileCount = files.size();
     for (const FolderFile& f : files)
         progress.bytesTotal += f.size;
+    // A first report before the first file, which may be a long one.
+    if (options.progress) options.progress(progress);
     uint32_t threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     EntryPool pool(files, options, std::max<size_t>(1, std::min<size_t>(threads, files.size())));
     ArchiveWriter writer;

@@ -33,7 +33,8 @@ struct PackOptions {
     bool followSymlinks = false;
     // Leave subfolders out instead of refusing the folder.
     bool skipSubfolders = false;
-    // Called from the caller's thread as each entry is added to the archive, in order.
+    // Called from the caller's thread before the first entry and as each entry is added to the
+    // archive, in order.
     std::function<void(const PackProgress&)> progress;
 };
 

@@ -23,52 +23,48 @@ bool Fail(std::string* error, const std::string& reason) {
 }
 
 #ifdef _WIN32
+using Native = HANDLE;
+const Native kNoFile = INVALID_HANDLE_VALUE;
 
-class InputHandle {
-  public:
-    explicit InputHandle(HANDLE handle) : handle_(handle) {}
-    ~InputHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    InputHandle(const InputHandle&) = delete;
-    InputHandle& operator=(const InputHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
+void CloseNative(Native h) {
+    CloseHandle(h);
+}
 
 // Reads up to count bytes; 0 at the end of the file, -1 on an error.
-long ReadSome(HANDLE h, uint8_t* into, size_t count) {
+long ReadSome(Native h, uint8_t* into, size_t count) {
     DWORD got = 0;
     DWORD ask = count > 0x10000000 ? 0x10000000 : DWORD(count);
     return ReadFile(h, into, ask, &got, nullptr) ? long(got) : -1;
 }
-
 #else
+using Native = int;
+const Native kNoFile = -1;
 
-class InputHandle {
-  public:
-    explicit InputHandle(int fd) : fd_(fd) {}
-    ~InputHandle() {
-        if (fd_ >= 0) close(fd_);
-    }
-    InputHandle(const InputHandle&) = delete;
-    InputHandle& operator=(const InputHandle&) = delete;
-    int Get() const { return fd_; }
+void CloseNative(Native fd) {
+    close(fd);
+}
 
-  private:
-    int fd_;
-};
-
-long ReadSome(int fd, uint8_t* into, size_t count) {
+long ReadSome(Native fd, uint8_t* into, size_t count) {
     for (;;) {
         ssize_t got = read(fd, into, count);
         if (got >= 0 || errno != EINTR) return long(got);
     }
 }
-
 #endif
+
+class InputHandle {
+  public:
+    explicit InputHandle(Native handle) : handle_(handle) {}
+    ~InputHandle() {
+        if (handle_ != kNoFile) CloseNative(handle_);
+    }
+    InputHandle(const InputHandle&) = delete;
+    InputHandle& operator=(const InputHandle&) = delete;
+    Native Get() const { return handle_; }
+
+  private:
+    Native handle_;
+};
 
 } // namespace
 
@@ -79,7 +75,7 @@ bool ReadRegularFile(const std::string& path, bool followLinks, uint64_t maxByte
     DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     InputHandle in(CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                nullptr, OPEN_EXISTING, flags, nullptr));
-    if (in.Get() == INVALID_HANDLE_VALUE)
+    if (in.Get() == kNoFile)
         return Fail(error,
                     "cannot open " + path + " (error " + std::to_string(GetLastError()) + ")");
     BY_HANDLE_FILE_INFORMATION info;
@@ -95,7 +91,7 @@ bool ReadRegularFile(const std::string& path, bool followLinks, uint64_t maxByte
 #else
     int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
     InputHandle in(open(path.c_str(), flags));
-    if (in.Get() < 0) {
+    if (in.Get() == kNoFile) {
         if (errno == ELOOP && !followLinks) return Fail(error, path + " is a symbolic link");
         // A socket cannot be opened at all.
         if (errno == ENXIO) return Fail(error, path + " is not a regular file");
