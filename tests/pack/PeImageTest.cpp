@@ -345,6 +345,12 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         {"zero file alignment",
          [](auto& f, auto& p, size_t) { Put32(f, p.optionalHeader + kOptFileAlignment, 0); },
          "alignment"},
+        {"file alignment of 1 GiB",
+         [](auto& f, auto& p, size_t) {
+             Put32(f, p.optionalHeader + kOptSectionAlignment, 0x40000000);
+             Put32(f, p.optionalHeader + kOptFileAlignment, 0x40000000);
+         },
+         "alignment"},
         {"headers larger than the file",
          [](auto& f, auto& p, size_t) {
              Put32(f, p.optionalHeader + kOptSizeOfHeaders, 0x1C000000);

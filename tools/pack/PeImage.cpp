@@ -12,6 +12,7 @@ namespace {
 enum : uint32_t {
     kSectionCountOffset = 2,                 // in the file header
     kNewSectionCharacteristics = 0x40000040, // initialised data, readable
+    kMaxFileAlignment = 0x10000,
 };
 
 // "EXE_DATA" as the resource tree spells names: little-endian UTF-16.
@@ -181,8 +182,9 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
                          std::vector<uint8_t>* out, std::string* error) {
     PeLayout pe;
     if (!ParsePe(stub, &pe, error)) return false;
+    // The loader takes file alignments up to 64 KiB; a larger one would pad the output by as much.
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
-        pe.fileAlignment > pe.sectionAlignment)
+        pe.fileAlignment > pe.sectionAlignment || pe.fileAlignment > kMaxFileAlignment)
         return PeFail(error, "bad section or file alignment in the PE header");
     if (pe.sizeOfHeaders > stub.size())
         return PeFail(error, "the PE headers claim more bytes than the file holds");
