@@ -41,7 +41,8 @@ uint8_t FoldCp1252(uint8_t c) {
     return c;
 }
 
-// Decodes one UTF-8 sequence at text[*at]; false for anything that is not strict UTF-8.
+} // namespace
+
 bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     uint8_t lead = uint8_t(text[*at]);
     int extra = lead < 0x80                   ? 0
@@ -63,6 +64,8 @@ bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     *code = value;
     return true;
 }
+
+namespace {
 
 // Code points of the bytes 0x80 to 0x9F of code page 1252 (0: not assigned).
 const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -180,10 +183,11 @@ void EncodeFile(const FolderFile& file, const PackOptions& options, EncodedEntry
     std::string shown = file.path.u8string();
     RegularFile read;
     if (!ReadRegularFile(shown, options.followSymlinks, kMaxEntryBytes, &read, &out->error)) return;
+    uint64_t fileTime = options.fixedTime ? UnixToFileTime(options.time, 0) : read.fileTime;
     // Memory was planned for the size the folder listed.
     if (read.bytes.size() != file.size)
         out->error = shown + " changed while it was packed";
-    else if (!EncodeDataEntry(file.name, WriteTimeInfo(read.fileTime), read.bytes, options.method,
+    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), read.bytes, options.method,
                               &out->stats, &out->entry))
         out->error = "cannot encode " + shown;
 }

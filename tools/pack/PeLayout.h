@@ -80,9 +80,6 @@ struct ResourceKey {
     char16_t Unit(uint32_t i) const { return char16_t(text[2 * i] | text[2 * i + 1] << 8); }
 };
 
-// Both named, with the same text once ASCII letters are folded to upper case.
-bool SameNameIgnoringAsciiCase(const ResourceKey& a, const ResourceKey& b);
-
 struct ResourceLeaf {
     ResourceKey type;
     ResourceKey name;
@@ -104,6 +101,16 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
 // whole tree.
 bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe, const ResourceKey& type,
                       uint32_t id, size_t* offset, size_t* length, std::string* error);
+
+// Puts leaf in place of every leaf with its type and name, in any language.
+void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf);
+
+// Whether two keys name the same resource: named ones compare as the loader does, ignoring ASCII
+// letter case.
+bool SameResourceKey(const ResourceKey& a, const ResourceKey& b);
+
+// The tree's order: named keys first, by their code units, then ids in ascending order.
+bool ResourceKeyLess(const ResourceKey& a, const ResourceKey& b);
 
 // Sorts the leaves into the order the loader's binary search expects and lays out a resource
 // section for the given rva. False for two leaves with the same type, name and language.

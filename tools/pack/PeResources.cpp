@@ -116,10 +116,6 @@ uint64_t KeyBytes(const ResourceKey& key) {
     return key.named ? 2 + 2 * uint64_t(key.length) : 0;
 }
 
-bool KeyLess(const ResourceKey& a, const ResourceKey& b) {
-    return CompareKeys(a, b) < 0;
-}
-
 // Counts what walking and rebuilding the tree costs against a budget of twice the file, so that
 // subtables, names or data shared by many entries cannot multiply time or memory.
 class Budget {
@@ -138,12 +134,16 @@ class Budget {
 
 } // namespace
 
-bool SameNameIgnoringAsciiCase(const ResourceKey& a, const ResourceKey& b) {
+bool SameResourceKey(const ResourceKey& a, const ResourceKey& b) {
     auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
-    if (!a.named || !b.named || a.length != b.length) return false;
+    if (a.named != b.named || a.id != b.id || a.length != b.length) return false;
     for (uint32_t i = 0; i < a.length; ++i)
         if (fold(a.Unit(i)) != fold(b.Unit(i))) return false;
     return true;
+}
+
+bool ResourceKeyLess(const ResourceKey& a, const ResourceKey& b) {
+    return CompareKeys(a, b) < 0;
 }
 
 bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
@@ -191,6 +191,16 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
     return true;
 }
 
+void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf) {
+    leaves->erase(std::remove_if(leaves->begin(), leaves->end(),
+                                 [&](const ResourceLeaf& l) {
+                                     return SameResourceKey(l.type, leaf.type) &&
+                                            SameResourceKey(l.name, leaf.name);
+                                 }),
+                  leaves->end());
+    leaves->push_back(std::move(leaf));
+}
+
 bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe, const ResourceKey& type,
                       uint32_t id, size_t* offset, size_t* length, std::string* error) {
     ResourceTree tree(file, pe);
@@ -203,7 +213,7 @@ bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe, cons
         const DirEntry* found = nullptr;
         for (const DirEntry& e : entries) {
             if (!tree.Key(e.nameWord, &key, error)) return false;
-            bool match = level == 2 || (level == 0 ? SameNameIgnoringAsciiCase(key, type)
+            bool match = level == 2 || (level == 0 ? key.named && SameResourceKey(key, type)
                                                    : !key.named && key.id == id);
             if (match) {
                 found = &e;
@@ -295,13 +305,13 @@ bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva
     uint64_t tables = 0, strings = 0, data = 0;
     for (size_t i = 0; i < leaves->size(); ++i) {
         const ResourceLeaf& leaf = (*leaves)[i];
-        bool newType = types.empty() || KeyLess(*types.back().key, leaf.type);
+        bool newType = types.empty() || ResourceKeyLess(*types.back().key, leaf.type);
         if (newType) {
             types.push_back(TypeNode{&leaf.type, {}});
             strings += KeyBytes(leaf.type);
         }
         std::vector<NameNode>& names = types.back().names;
-        if (newType || KeyLess(*names.back().key, leaf.name)) {
+        if (newType || ResourceKeyLess(*names.back().key, leaf.name)) {
             names.push_back(NameNode{&leaf.name, {}});
             strings += KeyBytes(leaf.name);
         } else if (names.back().languages.back()->language == leaf.language) {
