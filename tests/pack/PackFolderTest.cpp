@@ -2,15 +2,22 @@
 #include "archive/PayloadArchive.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
+#include "tools/pack/RegularFile.h"
 #include "tests/pack/RandomBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 #include <sys/stat.h>
 #include <utime.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -64,9 +71,10 @@ std::vector<Entry> ReadAll(const std::vector<uint8_t>& archive) {
 }
 
 bool Pack(const Folder& folder, std::vector<uint8_t>* archive, std::string* error,
-          const std::string& order = "", uint32_t method = 3) {
+          const std::string& order = "", uint32_t method = 3, bool skipSubfolders = false) {
     PackOptions options;
     options.method = method;
+    options.skipSubfolders = skipSubfolders;
     options.orderFile = order;
     std::vector<std::string> warnings;
     bool ok = PackFolder(folder.Path(), options, archive, &warnings, error);
@@ -129,12 +137,12 @@ TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
     f.Put("b.txt", "second");
     f.Put("A.kvr", "Install=Produit\r\n");
     std::string exe = f.Put("AutoInst_x.exe", std::string(3000, 'x'));
-    fs::create_directory(f.Path() + "/sub"); // not a regular file: left out
+    fs::create_directory(f.Path() + "/sub"); // left out, as asked
     struct utimbuf times = {1700000000, 1700000000};
     ASSERT_EQ(utime(exe.c_str(), &times), 0);
     std::vector<uint8_t> archive;
     std::string error;
-    ASSERT_TRUE(Pack(f, &archive, &error)) << error;
+    ASSERT_TRUE(Pack(f, &archive, &error, "", 3, true)) << error;
     std::vector<Entry> entries = ReadAll(archive);
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].name, "A.kvr");
@@ -146,7 +154,7 @@ TEST(PackFolder, EntriesInNameOrderWithTimesAndData) {
 
     // The same files give the same bytes.
     std::vector<uint8_t> again;
-    ASSERT_TRUE(Pack(f, &again, &error));
+    ASSERT_TRUE(Pack(f, &again, &error, "", 3, true));
     EXPECT_EQ(archive, again);
 }
 
@@ -165,16 +173,22 @@ TEST(PackFolder, AnyNumberOfThreadsGivesTheSameArchive) {
         SCOPED_TRACE(jobs);
         PackOptions options;
         options.jobs = jobs;
-        std::vector<int> started(12, 0);
-        options.progress = [&](size_t index, size_t count, const std::string&) {
-            ASSERT_EQ(count, started.size());
-            ++started[index];
-        };
+        std::vector<PackProgress> steps;
+        options.progress = [&](const PackProgress& p) { steps.push_back(p); };
         std::vector<uint8_t> archive;
         std::vector<std::string> warnings;
         std::string error;
         ASSERT_TRUE(PackFolder(f.Path(), options, &archive, &warnings, &error)) << error;
-        EXPECT_EQ(started, std::vector<int>(12, 1));
+        ASSERT_EQ(steps.size(), 13u);
+        EXPECT_EQ(steps[0].bytesDone, 0u);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_EQ(steps[i].filesDone, i);
+            EXPECT_EQ(steps[i].fileCount, 12u);
+            EXPECT_LE(steps[i].bytesDone, steps[i].bytesTotal);
+        }
+        EXPECT_EQ(steps.back().bytesDone, steps.back().bytesTotal);
+        // Noise: 60000 bytes for files 0, 4 and 8, 97 * i for the others; text: 1000 * i.
+        EXPECT_EQ(steps.back().bytesTotal, 3 * 60000u + 97u * 43 + 1000u * 55);
         if (first.empty()) first = archive;
         EXPECT_EQ(archive, first);
     }
@@ -316,5 +330,116 @@ TEST(PackFolder, MissingFolderBadMethodAndOversizedFile) {
     EXPECT_FALSE(Pack(f, &archive, &error));
     EXPECT_NE(error.find("larger than an installer can hold"), std::string::npos) << error;
 }
+
+#ifndef _WIN32
+// Links, subfolders and other kinds of file are refused, naming them, unless the options say
+// otherwise; nothing in the folder is ever opened in a way that could block.
+TEST(PackFolder, OnlyRegularFilesArePacked) {
+    struct Row {
+        const char* why;
+        std::function<void(const Folder&)> add;
+        bool follow, skip;
+        const char* error; // nullptr: packs, with entries "a" and "b"
+    } rows[] = {
+        {"link to a file",
+         [](const Folder& f) { fs::create_symlink(f.Put("x/b", "b"), f.Path() + "/b"); }, false,
+         false, "b is a symbolic link"},
+        {"link to a file, followed",
+         [](const Folder& f) { fs::create_symlink(f.Put("x/b", "b"), f.Path() + "/b"); }, true,
+         true, nullptr},
+        {"link to a folder, followed",
+         [](const Folder& f) { fs::create_directory_symlink(f.Path() + "/x", f.Path() + "/b"); },
+         true, false, "are not packed: b, x"},
+        {"dangling link, followed",
+         [](const Folder& f) { fs::create_symlink(f.Path() + "/none", f.Path() + "/b"); }, true,
+         false, "cannot read"},
+        {"link to a device, followed",
+         [](const Folder& f) { fs::create_symlink("/dev/null", f.Path() + "/b"); }, true, false,
+         "b is not a regular file"},
+        {"subfolders", [](const Folder& f) { fs::create_directory(f.Path() + "/docs"); }, false,
+         false, "are not packed: docs, x"},
+        {"subfolders, skipped",
+         [](const Folder& f) {
+             fs::create_directory(f.Path() + "/docs");
+             f.Put("b", "b");
+         },
+         false, true, nullptr},
+        {"FIFO", [](const Folder& f) { mkfifo((f.Path() + "/b").c_str(), 0600); }, false, true,
+         "b is not a regular file"},
+        {"socket",
+         [](const Folder& f) {
+             int s = socket(AF_UNIX, SOCK_STREAM, 0);
+             struct sockaddr_un address = {};
+             address.sun_family = AF_UNIX;
+             snprintf(address.sun_path, sizeof address.sun_path, "%s/b", f.Path().c_str());
+             bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+             close(s);
+         },
+         false, true, "b is not a regular file"},
+    };
+    for (const Row& row : rows) {
+        Folder f("kinds");
+        f.Put("a", "a");
+        fs::create_directory(f.Path() + "/x");
+        row.add(f);
+        PackOptions options;
+        options.followSymlinks = row.follow;
+        options.skipSubfolders = row.skip;
+        std::vector<uint8_t> archive;
+        std::vector<std::string> warnings;
+        std::string error;
+        bool ok = PackFolder(f.Path(), options, &archive, &warnings, &error);
+        if (!row.error) {
+            ASSERT_TRUE(ok) << row.why << ": " << error;
+            std::vector<Entry> entries = ReadAll(archive);
+            ASSERT_EQ(entries.size(), 2u) << row.why;
+            EXPECT_EQ(entries[1].name + entries[1].data, "bb") << row.why;
+            continue;
+        }
+        EXPECT_FALSE(ok) << row.why;
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.why << ": " << error;
+    }
+}
+
+// A file is checked after it is opened, so one swapped for a FIFO, a folder or a link after the
+// folder was listed is refused at once instead of blocking or being followed.
+TEST(ReadRegularFile, ChecksWhatItOpened) {
+    Folder f("swap");
+    std::string file = f.Put("file", "1234");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 500}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    std::string fifo = f.Path() + "/fifo", link = f.Path() + "/link";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(file, link);
+    struct Row {
+        std::string path;
+        bool follow;
+        uint64_t maxBytes;
+        const char* error; // nullptr: reads "1234"
+    } rows[] = {
+        {file, false, 4, nullptr},
+        {link, true, 4, nullptr},
+        {fifo, false, 4, "is not a regular file"},
+        {fifo, true, 4, "is not a regular file"},
+        {f.Path(), false, 4, "is not a regular file"},
+        {link, false, 4, "is a symbolic link"},
+        {file, false, 3, "larger than an installer can hold"},
+        {f.Path() + "/none", false, 4, "cannot open"},
+    };
+    for (const Row& row : rows) {
+        RegularFile read;
+        std::string error;
+        bool ok = ReadRegularFile(row.path, row.follow, row.maxBytes, &read, &error);
+        if (!row.error) {
+            ASSERT_TRUE(ok) << row.path << ": " << error;
+            EXPECT_EQ(std::string(read.bytes.begin(), read.bytes.end()), "1234");
+            EXPECT_EQ(read.fileTime, UnixToFileTime(1234567890, 500));
+            continue;
+        }
+        EXPECT_FALSE(ok) << row.path;
+        EXPECT_NE(error.find(row.error), std::string::npos) << row.path << ": " << error;
+    }
+}
+#endif
 
 } // namespace

@@ -351,6 +351,12 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         {"zero file alignment",
          [](auto& f, auto& p, size_t) { Put32(f, p.optionalHeader + kOptFileAlignment, 0); },
          "alignment"},
+        {"file alignment of 1 GiB",
+         [](auto& f, auto& p, size_t) {
+             Put32(f, p.optionalHeader + kOptSectionAlignment, 0x40000000);
+             Put32(f, p.optionalHeader + kOptFileAlignment, 0x40000000);
+         },
+         "alignment"},
         {"headers larger than the file",
          [](auto& f, auto& p, size_t) {
              Put32(f, p.optionalHeader + kOptSizeOfHeaders, 0x1C000000);
@@ -381,7 +387,7 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
                  Put32(f, entry + 4, p.sections[0].rawSize);
              }
          },
-         "larger than the file"},
+         "costs more than the file"},
         {"a section that reaches exactly the next one",
          [](auto& f, auto& p, size_t) {
              size_t last = p.sections.size() - 1; // the resources
@@ -470,6 +476,126 @@ TEST(InsertPayload, NeedsRoomForAnotherSectionHeader) {
     std::vector<uint8_t> out;
     EXPECT_FALSE(InsertPayloadIntoPe(stub, {1}, &out, &error));
     EXPECT_NE(error.find("no room"), std::string::npos) << error;
+}
+
+} // namespace
+
+namespace {
+
+enum NameKind { kIds, kOneLongName, kDistinctLongNames };
+
+// A resource tree whose tables are shared: every type entry leads to the same name table, every
+// name entry to the same language table, every language to one data entry. Long names share one
+// run of code units that fills the section up to fileSize.
+struct TreeShape {
+    const char* what;
+    uint32_t types;
+    NameKind typeNames;
+    uint32_t names;
+    NameKind nameNames;
+    uint32_t languages;
+    bool payloadLast; // an EXE_DATA type after the others
+    size_t fileSize;
+    const char* error; // from InsertPayloadIntoPe; nullptr: accepted
+};
+
+// probe_last.exe with its last section, the resources, replaced by the shape's tree.
+std::vector<uint8_t> StubWithTree(const TreeShape& shape) {
+    std::vector<uint8_t> f = LoadFile(ProbePath("probe_last.exe"));
+    PeLayout pe;
+    std::string error;
+    EXPECT_TRUE(ParsePe(f, &pe, &error));
+    int index = pe.SectionOf(pe.DirRva(kPeDirResource));
+    const PeSection& s = pe.sections[index];
+    const uint32_t high = 0x80000000u;
+    uint32_t root = 0, nameTable = 16 + 8 * (shape.types + shape.payloadLast);
+    uint32_t languageTable = nameTable + 16 + 8 * shape.names;
+    uint32_t dataEntry = languageTable + 16 + 8 * shape.languages;
+    uint32_t payloadType = dataEntry + 16, text = payloadType + 18;
+    uint64_t room = shape.fileSize > s.rawPointer + text + 2 ? shape.fileSize - s.rawPointer : 0;
+    uint32_t units = uint32_t(std::min<uint64_t>(0xFFFF, room ? (room - text - 2) / 2 : 8));
+    std::vector<uint8_t> tree(text + 2 + 2 * size_t(units), 0);
+    auto put16 = [&](uint32_t at, uint32_t v) { PutU16(&tree[at], v); };
+    auto put32 = [&](uint32_t at, uint32_t v) { PutU32(&tree[at], v); };
+    auto key = [&](NameKind kind, uint32_t i) {
+        return kind == kIds ? i + 1 : kind == kOneLongName ? text | high : (text + 2 * i) | high;
+    };
+    auto table = [&](uint32_t at, uint32_t count, NameKind kind, uint32_t target) {
+        put16(at + (kind == kIds ? 14 : 12), count);
+        for (uint32_t i = 0; i < count; ++i) {
+            put32(at + 16 + 8 * i, key(kind, i));
+            put32(at + 20 + 8 * i, target);
+        }
+    };
+    table(root, shape.types, shape.typeNames, nameTable | high);
+    if (shape.payloadLast) {
+        put16(12, shape.typeNames == kIds ? 1 : shape.types + 1);
+        put32(16 + 8 * shape.types, payloadType | high);
+        put32(20 + 8 * shape.types, nameTable | high);
+        const char16_t name[] = u"EXE_DATA";
+        put16(payloadType, 8);
+        for (uint32_t i = 0; i < 8; ++i)
+            put16(payloadType + 2 + 2 * i, name[i]);
+    }
+    table(nameTable, shape.names, shape.nameNames, languageTable | high);
+    put16(languageTable + 14, shape.languages);
+    for (uint32_t i = 0; i < shape.languages; ++i) {
+        put32(languageTable + 16 + 8 * i, 1033 + i);
+        put32(languageTable + 20 + 8 * i, dataEntry);
+    }
+    put32(dataEntry, s.virtualAddress);
+    put32(dataEntry + 4, 4);
+    // Distinct names: the name at unit i is as long as the units after it.
+    put16(text, units);
+    for (uint32_t i = 1; i <= units; ++i)
+        put16(text + 2 * i, shape.nameNames == kDistinctLongNames ? units - i : 'Q');
+    tree.resize((tree.size() + pe.fileAlignment - 1) & ~size_t(pe.fileAlignment - 1), 0);
+
+    f.resize(s.rawPointer);
+    f.insert(f.end(), tree.begin(), tree.end());
+    size_t header = pe.sectionTable + size_t(index) * kPeSectionHeaderSize;
+    Put32(f, header + 8, uint32_t(tree.size()));
+    Put32(f, header + 16, uint32_t(tree.size()));
+    Put32(f, pe.optionalHeader + kOptDirectories + 8 * kPeDirResource + 4, uint32_t(tree.size()));
+    return f;
+}
+
+// Trees that share tables and names so that each leaf would cost far more than the file holds:
+// refused at a cost bounded by the file, next to controls of the same kinds that are accepted.
+// The stubs are left in the scratch folder (hostile_*.exe) for measuring sfxpack on them.
+TEST(PeReader, SharedTablesAndNamesCostNoMoreThanTheFile) {
+    const size_t k136 = 136 << 10;
+    const char* costly = "costs more than the file";
+    TreeShape rows[] = {
+        {"control: one long type name", 1, kOneLongName, 1, kIds, 1, false, k136, nullptr},
+        {"control: two long names", 1, kIds, 2, kDistinctLongNames, 1, false, k136, nullptr},
+        {"control: a few shared tables", 2, kIds, 2, kIds, 2, false, 0, nullptr},
+        {"65536 leaves under one long type name", 128, kOneLongName, 512, kIds, 1, false, k136,
+         costly},
+        {"4000 distinct long names", 1, kIds, 4000, kDistinctLongNames, 1, false, k136, costly},
+        {"25 million empty language tables", 5000, kIds, 5000, kIds, 0, false, k136, costly},
+        {"6000 long type names before EXE_DATA", 6000, kOneLongName, 1, kIds, 1, true, k136,
+         costly},
+        {"40000 long type names before EXE_DATA", 40000, kOneLongName, 1, kIds, 1, true, 656 << 10,
+         costly},
+    };
+    int n = 0;
+    for (const TreeShape& row : rows) {
+        std::vector<uint8_t> stub = StubWithTree(row);
+        SaveFile(ScratchPath("hostile_" + std::to_string(n++) + ".exe"), stub);
+        std::vector<uint8_t> out;
+        std::string error;
+        bool ok = InsertPayloadIntoPe(stub, {1, 2, 3}, &out, &error);
+        if (!row.error) {
+            EXPECT_TRUE(ok) << row.what << ": " << error;
+            EXPECT_LT(out.size(), 2 * stub.size() + 0x1000) << row.what;
+        } else {
+            EXPECT_FALSE(ok) << row.what;
+            EXPECT_NE(error.find(row.error), std::string::npos) << row.what << ": " << error;
+        }
+        size_t offset, length;
+        EXPECT_EQ(FindPayloadInPe(stub, &offset, &length, &error), row.payloadLast) << row.what;
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -93,6 +95,12 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
     std::string empty = MakeFolder("cli_empty", {});
     std::string devices = MakeFolder("cli_device", {"aux.txt"});
     std::string twins = MakeFolder("cli_twins", {"Setup.exe", "SETUP.EXE"});
+    std::string linked = MakeFolder("cli_link", {"a.txt"});
+    fs::create_symlink("/etc/passwd", linked + "/passwd");
+    std::string nested = MakeFolder("cli_nested", {"a.txt"});
+    fs::create_directory(nested + "/data");
+    std::string fifo = MakeFolder("cli_fifo", {"a.txt"});
+    ASSERT_EQ(mkfifo((fifo + "/pipe").c_str(), 0600), 0);
     std::string stub = ProbePath("probe_last.exe");
     std::string notPe = ScratchPath("not_pe.exe");
     SaveFile(notPe, std::vector<uint8_t>(5000, 'M'));
@@ -123,6 +131,10 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         {"pack '" + empty + "'", "empty folder", "no files"},
         {"pack '" + devices + "'", "device name", "not a plain file name"},
         {"pack '" + twins + "'", "names equal but for case", "names equal for Windows"},
+        {"pack '" + linked + "'", "symbolic link", "passwd is a symbolic link"},
+        {"exe '" + linked + "' --stub '" + stub + "'", "symbolic link, exe", "symbolic link"},
+        {"pack '" + nested + "'", "subfolder", "not packed: data"},
+        {"pack '" + fifo + "' --follow-symlinks", "FIFO", "pipe is not a regular file"},
         {"pack '" + good + "' --method 4", "method 4", "--method"},
         {"pack '" + good + "' --jobs 0", "no threads", "--jobs"},
         {"exe '" + good + "' --jobs x --stub '" + stub + "'", "jobs not a number", "--jobs"},
@@ -149,6 +161,65 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.why << ": " << r.err;
         EXPECT_TRUE(fs::is_empty(output)) << row.why;
     }
+}
+
+// The flags that let links and subfolders through, and the progress line, which only a terminal
+// shows.
+TEST(SfxpackWrite, FlagsForLinksSubfoldersAndProgress) {
+    std::string folder = MakeFolder("cli_flags", {"a.txt"});
+    SaveFile(ScratchPath("linked.txt"), {'l', 'i', 'n', 'k'});
+    fs::create_symlink(ScratchPath("linked.txt"), folder + "/b.txt");
+    fs::create_directory(folder + "/data");
+    std::string out = ScratchPath("flags.arc");
+    std::string pack =
+        Sfxpack("pack '" + folder + "' -o '" + out + "' --follow-symlinks --skip-subfolders");
+    CommandResult r = RunCommand(pack);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    r = RunCommand(Sfxpack("list '" + out + "'"));
+    EXPECT_NE(r.out.find("\ta.txt\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tb.txt\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("data"), std::string::npos) << r.out;
+
+    // On a terminal: files, bytes and rate, unless --quiet.
+    r = RunCommand("script -qec \"" + pack + "\" /dev/null");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("2/2 files, 14 B of 14 B, "), std::string::npos) << r.out;
+    r = RunCommand("script -qec \"" + pack + " --quiet\" /dev/null");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+}
+
+// The output goes through a new file of its own: a link planted where the temporary file used to
+// be named is never followed, the output gets the usual permissions and a failed rename leaves
+// no temporary file behind.
+TEST(SfxpackWrite, OutputNeverFollowsAPlantedLink) {
+    std::string folder = MakeFolder("cli_plant_in", {"a.txt"});
+    std::string dir = ScratchPath("cli_plant");
+    fs::remove_all(dir);
+    fs::create_directories(dir + "/taken/x");
+    SaveFile(dir + "/victim", {'v'});
+    // The shell's pid is sfxpack's once it execs.
+    std::string command = "cd '" + dir +
+                          "' && umask 022 && sh -c 'ln -s victim out.sfxpack-$$.tmp; exec " +
+                          Sfxpack("pack \"" + folder + "\" -o out") + "'";
+    CommandResult r = RunCommand(command);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LoadFile(dir + "/victim"), std::vector<uint8_t>{'v'});
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + "/out")));
+    EXPECT_EQ(fs::status(dir + "/out").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+
+    r = RunCommand(Sfxpack("pack '" + folder + "' -o '" + dir + "/taken'"));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("cannot rename"), std::string::npos) << r.err;
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 4u); // taken, victim, out and the planted link
 }
 
 } // namespace

@@ -18,17 +18,16 @@ enum : uint32_t {
     kMaxIconId = 0xFFFF,
 };
 
-const char16_t kGroupName[] = u"APPICON";
+// "APPICON" as the resource tree spells names: little-endian UTF-16.
+const uint8_t kGroupNameText[] = {'A', 0, 'P', 0, 'P', 0, 'I', 0, 'C', 0, 'O', 0, 'N', 0};
+const ResourceKey kGroupName{true, 0, kGroupNameText, sizeof kGroupNameText / 2};
 
 bool IsGroup(const ResourceLeaf& leaf) {
     return !leaf.type.named && leaf.type.id == kRtGroupIcon;
 }
 
 bool IsOurGroup(const ResourceLeaf& leaf) {
-    ResourceKey ours;
-    ours.named = true;
-    ours.text = kGroupName;
-    return IsGroup(leaf) && SameResourceKey(leaf.name, ours);
+    return IsGroup(leaf) && SameResourceKey(leaf.name, kGroupName);
 }
 
 bool IsIconImage(const ResourceLeaf& leaf) {
@@ -95,10 +94,11 @@ bool SetInstallerIcon(std::vector<ResourceLeaf>* leaves, const std::vector<IconI
         if (!IsGroup(leaf)) continue;
         std::vector<uint32_t> ids = GroupIds(leaf);
         used.insert(used.end(), ids.begin(), ids.end());
-        if (leaf.name.named && leaf.name.text < kGroupName) {
-            *error = "the stub's group icon " +
-                     std::string(leaf.name.text.begin(), leaf.name.text.end()) +
-                     " would stay the one Explorer shows";
+        if (leaf.name.named && ResourceKeyLess(leaf.name, kGroupName)) {
+            std::string name;
+            for (uint32_t i = 0; i < leaf.name.length; ++i)
+                name += char(leaf.name.Unit(i));
+            *error = "the stub's group icon " + name + " would stay the one Explorer shows";
             return false;
         }
     }
@@ -144,8 +144,7 @@ bool SetInstallerIcon(std::vector<ResourceLeaf>* leaves, const std::vector<IconI
     store->push_back(std::move(group));
     ResourceLeaf leaf;
     leaf.type.id = kRtGroupIcon;
-    leaf.name.named = true;
-    leaf.name.text = kGroupName;
+    leaf.name = kGroupName;
     leaf.data = store->back().data();
     leaf.size = store->back().size();
     leaves->push_back(std::move(leaf));

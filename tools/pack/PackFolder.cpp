@@ -2,9 +2,9 @@
 
 #include "support/FileName.h"
 #include "tools/pack/ArchiveWriter.h"
+#include "tools/pack/RegularFile.h"
 
 #include <stdio.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -39,29 +39,6 @@ uint8_t FoldCp1252(uint8_t c) {
         return 0x9F;
     }
     return c;
-}
-
-bool LastWriteTime(const fs::path& path, uint64_t* fileTime) {
-#ifdef _WIN32
-    struct _stat64 st;
-    if (_wstat64(path.c_str(), &st) != 0) return false;
-    uint32_t nanoseconds = 0; // the C runtime gives whole seconds only
-#else
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return false;
-    uint32_t nanoseconds = uint32_t(st.st_mtim.tv_nsec);
-#endif
-    *fileTime = UnixToFileTime(int64_t(st.st_mtime), nanoseconds);
-    return true;
-}
-
-bool ReadFile(const fs::path& path, size_t size, std::vector<uint8_t>* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->resize(size);
-    in.read(reinterpret_cast<char*>(bytes->data()), std::streamsize(size));
-    // A file that changed size while it was read would be stored wrong.
-    return in.gcount() == std::streamsize(size) && in.peek() == EOF;
 }
 
 } // namespace
@@ -145,18 +122,44 @@ bool ApplyOrder(const std::string& orderFile, std::vector<FolderFile>* files, st
     return true;
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderFile>* files, std::string* error) {
+// The folder's regular files. A link, a subfolder or any other kind of file is refused, naming
+// it, unless the options say to follow links or leave subfolders out: packing silently
+// something else than what the folder shows, or less, would make a wrong installer.
+bool ListFolder(const std::string& folder, const PackOptions& options,
+                std::vector<FolderFile>* files, std::string* error) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return Fail(error, "no folder " + folder);
+    std::vector<std::string> subfolders;
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
+        std::string shown = it->path().u8string();
+        fs::file_status status = it->symlink_status(ec);
+        if (!ec && fs::is_symlink(status)) {
+            if (!options.followSymlinks)
+                return Fail(error,
+                            shown + " is a symbolic link (--follow-symlinks packs its target)");
+            status = it->status(ec);
+        }
+        if (ec) return Fail(error, "cannot read " + shown + ": " + ec.message());
+        if (fs::is_directory(status)) {
+            subfolders.push_back(it->path().filename().u8string());
+            continue;
+        }
+        if (!fs::is_regular_file(status)) return Fail(error, shown + " is not a regular file");
         FolderFile f;
         f.path = it->path();
         if (!EntryName(f.path.filename().u8string(), &f.name, error)) return false;
         files->push_back(f);
     }
     if (ec) return Fail(error, "cannot list " + folder + ": " + ec.message());
+    if (!subfolders.empty() && !options.skipSubfolders) {
+        std::sort(subfolders.begin(), subfolders.end());
+        std::string names;
+        for (const std::string& name : subfolders)
+            names += (names.empty() ? "" : ", ") + name;
+        return Fail(error, "subfolders of " + folder + " are not packed: " + names +
+                               " (--skip-subfolders leaves them out)");
+    }
     if (files->empty()) return Fail(error, "no files in " + folder);
     std::sort(files->begin(), files->end(),
               [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
@@ -178,13 +181,14 @@ struct EncodedEntry {
 
 void EncodeFile(const FolderFile& file, const PackOptions& options, EncodedEntry* out) {
     std::string shown = file.path.u8string();
-    uint64_t fileTime = options.fixedTime ? UnixToFileTime(options.time, 0) : 0;
-    std::vector<uint8_t> data;
-    if ((!options.fixedTime && !LastWriteTime(file.path, &fileTime)) ||
-        !ReadFile(file.path, size_t(file.size), &data))
-        out->error = "cannot read " + shown;
-    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, options.method, &out->stats,
-                              &out->entry))
+    RegularFile read;
+    if (!ReadRegularFile(shown, options.followSymlinks, kMaxEntryBytes, &read, &out->error)) return;
+    uint64_t fileTime = options.fixedTime ? UnixToFileTime(options.time, 0) : read.fileTime;
+    // Memory was planned for the size the folder listed.
+    if (read.bytes.size() != file.size)
+        out->error = shown + " changed while it was packed";
+    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), read.bytes, options.method,
+                              &out->stats, &out->entry))
         out->error = "cannot encode " + shown;
 }
 
@@ -243,7 +247,6 @@ class EntryPool {
                 if (stop_ || next_ == files_.size()) return;
                 i = next_++;
                 inFlightBytes_ += files_[i].size;
-                if (options_.progress) options_.progress(i, files_.size(), files_[i].name);
             }
             EncodedEntry encoded;
             try {
@@ -319,7 +322,7 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
                 std::string* error) {
     if (options.method > kMethodCompressedInverted) return Fail(error, "method must be 0 to 3");
     std::vector<FolderFile> files;
-    if (!ListFolder(folder, &files, error)) return false;
+    if (!ListFolder(folder, options, &files, error)) return false;
     if (!options.orderFile.empty() && !ApplyOrder(options.orderFile, &files, error)) return false;
     for (FolderFile& f : files) {
         std::error_code ec;
@@ -330,6 +333,12 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
                         f.path.u8string() + " is larger than an installer can hold (256 MiB)");
     }
 
+    PackProgress progress;
+    progress.fileCount = files.size();
+    for (const FolderFile& f : files)
+        progress.bytesTotal += f.size;
+    // A first report before the first file, which may be a long one.
+    if (options.progress) options.progress(progress);
     uint32_t threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     EntryPool pool(files, options, std::max<size_t>(1, std::min<size_t>(threads, files.size())));
     ArchiveWriter writer;
@@ -345,6 +354,9 @@ bool PackFolder(const std::string& folder, const PackOptions& options,
                                 std::to_string(stats.checkError) + "); stored uncompressed");
         if (writer.Bytes().size() > kMaxPayloadBytes)
             return Fail(error, "payload larger than an installer can hold (1 GiB)");
+        progress.filesDone = i + 1;
+        progress.bytesDone += files[i].size;
+        if (options.progress) options.progress(progress);
     }
     *archive = writer.TakeBytes();
     return true;

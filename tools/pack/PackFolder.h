@@ -9,6 +9,14 @@
 
 #include "archive/ArchiveFormat.h"
 
+// How far packing has come: files and their input bytes, added to the archive so far.
+struct PackProgress {
+    size_t filesDone = 0;
+    size_t fileCount = 0;
+    uint64_t bytesDone = 0;
+    uint64_t bytesTotal = 0;
+};
+
 struct PackOptions {
     uint32_t method = 3;
     // One name a line, in the order the entries are written; empty: byte order of the names.
@@ -16,16 +24,22 @@ struct PackOptions {
     // Threads that encode entries at once; 0: one per processor. The archive is the same for
     // any number.
     uint32_t jobs = 0;
+    // Pack what links in the folder point to instead of refusing them.
+    bool followSymlinks = false;
+    // Leave subfolders out instead of refusing the folder.
+    bool skipSubfolders = false;
     // Every entry gets time as its write time instead of its file's (reproducible builds).
     bool fixedTime = false;
     int64_t time = 0; // seconds since 1970-01-01 UTC
-    // Called before each entry is encoded, from the encoding threads but one call at a time.
-    std::function<void(size_t index, size_t count, const std::string& name)> progress;
+    // Called from the caller's thread before the first entry and as each entry is added to the
+    // archive, in order.
+    std::function<void(const PackProgress&)> progress;
 };
 
-// False with a one-line reason for bad input (a missing or empty folder, a name that is not a
-// plain file name or too long, two names equal when letter case is ignored, a file or payload
-// too large, a bad order file). Notes the compressor's fallbacks in warnings.
+// False with a one-line reason for bad input (a missing or empty folder, a link, subfolder or
+// other file that is not a regular file, a name that is not a plain file name or too long, two
+// names equal when letter case is ignored, a file or payload too large, a bad order file). Notes
+// the compressor's fallbacks in warnings.
 bool PackFolder(const std::string& folder, const PackOptions& options,
                 std::vector<uint8_t>* archive, std::vector<std::string>* warnings,
                 std::string* error);

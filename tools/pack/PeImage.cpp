@@ -12,9 +12,12 @@ namespace {
 enum : uint32_t {
     kSectionCountOffset = 2,                 // in the file header
     kNewSectionCharacteristics = 0x40000040, // initialised data, readable
+    kMaxFileAlignment = 0x10000,
 };
 
-const char16_t kPayloadType[] = u"EXE_DATA";
+// "EXE_DATA" as the resource tree spells names: little-endian UTF-16.
+const uint8_t kPayloadTypeText[] = {'E', 0, 'X', 0, 'E', 0, '_', 0, 'D', 0, 'A', 0, 'T', 0, 'A', 0};
+const ResourceKey kPayloadType{true, 0, kPayloadTypeText, sizeof kPayloadTypeText / 2};
 const uint32_t kPayloadId = 1;
 
 bool IsPowerOfTwo(uint32_t value) {
@@ -29,8 +32,7 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment) {
 
 ResourceLeaf PayloadLeaf(const std::vector<uint8_t>& payload) {
     ResourceLeaf leaf;
-    leaf.type.named = true;
-    leaf.type.text = kPayloadType;
+    leaf.type = kPayloadType;
     leaf.name.id = kPayloadId;
     leaf.data = payload.data();
     leaf.size = payload.size();
@@ -199,8 +201,9 @@ bool RebuildPeResources(const std::vector<uint8_t>& stub, const ResourceEditor& 
                         std::vector<uint8_t>* out, std::string* error) {
     PeLayout pe;
     if (!ParsePe(stub, &pe, error)) return false;
+    // The loader takes file alignments up to 64 KiB; a larger one would pad the output by as much.
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
-        pe.fileAlignment > pe.sectionAlignment)
+        pe.fileAlignment > pe.sectionAlignment || pe.fileAlignment > kMaxFileAlignment)
         return PeFail(error, "bad section or file alignment in the PE header");
     if (pe.sizeOfHeaders > stub.size())
         return PeFail(error, "the PE headers claim more bytes than the file holds");

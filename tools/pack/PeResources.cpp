@@ -18,6 +18,14 @@ enum : uint32_t {
     kDataAlignment = 8,
 };
 
+uint32_t TableSize(size_t entries) {
+    return kDirHeaderSize + uint32_t(entries) * kDirEntrySize;
+}
+
+uint64_t Align(uint64_t value, uint32_t alignment) {
+    return (value + alignment - 1) & ~uint64_t(alignment - 1);
+}
+
 struct DirEntry {
     uint32_t nameWord;
     uint32_t target;
@@ -54,17 +62,19 @@ class ResourceTree {
         return true;
     }
 
+    // The key points at the name's text in the file.
     bool Key(uint32_t nameWord, ResourceKey* key, std::string* error) {
         key->named = (nameWord & kHighBit) != 0;
         key->id = key->named ? 0 : nameWord;
-        key->text.clear();
+        key->text = nullptr;
+        key->length = 0;
         if (!key->named) return true;
         uint32_t at = nameWord & ~kHighBit;
         uint32_t length = tree_.U16(at);
         if (!tree_.Has(size_t(at) + 2, size_t(length) * 2))
             return PeFail(error, "resource name runs past its section");
-        for (uint32_t i = 0; i < length; ++i)
-            key->text.push_back(char16_t(tree_.U16(at + 2 + 2 * i)));
+        key->text = tree_.Bytes() + at + 2;
+        key->length = length;
         return true;
     }
 
@@ -92,26 +102,49 @@ class ResourceTree {
     ByteReader tree_{nullptr, 0};
 };
 
-bool EqualIgnoringAsciiCase(const std::u16string& a, const std::u16string& b) {
-    auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 // Named entries first, by their code units; then ids in ascending order.
 int CompareKeys(const ResourceKey& a, const ResourceKey& b) {
     if (a.named != b.named) return a.named ? -1 : 1;
-    if (a.named) return a.text.compare(b.text);
-    return a.id < b.id ? -1 : a.id > b.id ? 1 : 0;
+    if (!a.named) return a.id < b.id ? -1 : a.id > b.id ? 1 : 0;
+    for (uint32_t i = 0; i < a.length && i < b.length; ++i)
+        if (a.Unit(i) != b.Unit(i)) return a.Unit(i) < b.Unit(i) ? -1 : 1;
+    return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
 }
 
-bool KeyLess(const ResourceKey& a, const ResourceKey& b) {
-    return CompareKeys(a, b) < 0;
+// What a key costs where it is written again: its length word and text.
+uint64_t KeyBytes(const ResourceKey& key) {
+    return key.named ? 2 + 2 * uint64_t(key.length) : 0;
 }
+
+// Counts what walking and rebuilding the tree costs against a budget of twice the file, so that
+// subtables, names or data shared by many entries cannot multiply time or memory.
+class Budget {
+  public:
+    explicit Budget(size_t fileLength) : left_(2 * uint64_t(fileLength)) {}
+
+    bool Spend(uint64_t bytes, std::string* error) {
+        if (bytes > left_) return PeFail(error, "resource tree costs more than the file holds");
+        left_ -= bytes;
+        return true;
+    }
+
+  private:
+    uint64_t left_;
+};
 
 } // namespace
+
+bool SameResourceKey(const ResourceKey& a, const ResourceKey& b) {
+    auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    if (a.named != b.named || a.id != b.id || a.length != b.length) return false;
+    for (uint32_t i = 0; i < a.length; ++i)
+        if (fold(a.Unit(i)) != fold(b.Unit(i))) return false;
+    return true;
+}
+
+bool ResourceKeyLess(const ResourceKey& a, const ResourceKey& b) {
+    return CompareKeys(a, b) < 0;
+}
 
 bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
                    std::vector<ResourceLeaf>* leaves, std::string* error) {
@@ -120,16 +153,19 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
     ResourceTree tree(file, pe);
     if (!tree.Open(error)) return false;
     std::vector<DirEntry> types, names, languages;
-    size_t total = 0;
-    if (!tree.Directory(0, &types, error)) return false;
-    for (const DirEntry& type : types) {
-        if (!ResourceTree::IsSubtable(type.target) ||
-            !tree.Directory(ResourceTree::Subtable(type.target), &names, error))
+    Budget budget(file.size());
+    auto table = [&](uint32_t target, std::vector<DirEntry>* entries) {
+        if (!ResourceTree::IsSubtable(target) ||
+            !tree.Directory(ResourceTree::Subtable(target), entries, error))
             return PeFail(error, "resource tree is not three levels deep");
+        return budget.Spend(TableSize(entries->size()), error);
+    };
+    if (!tree.Directory(0, &types, error) || !budget.Spend(TableSize(types.size()), error))
+        return false;
+    for (const DirEntry& type : types) {
+        if (!table(type.target, &names)) return false;
         for (const DirEntry& name : names) {
-            if (!ResourceTree::IsSubtable(name.target) ||
-                !tree.Directory(ResourceTree::Subtable(name.target), &languages, error))
-                return PeFail(error, "resource tree is not three levels deep");
+            if (!table(name.target, &languages)) return false;
             for (const DirEntry& language : languages) {
                 if (ResourceTree::IsSubtable(language.target) || (language.nameWord & kHighBit))
                     return PeFail(error, "resource tree is not three levels deep");
@@ -140,10 +176,11 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
                     !tree.Key(name.nameWord, &leaf.name, error) ||
                     !tree.Leaf(language.target, &leaf, &offset, &length, error))
                     return false;
-                // Entries sharing data could otherwise multiply the file many times over.
-                if (length > file.size() - total)
-                    return PeFail(error, "resource data larger than the file");
-                total += length;
+                // Each leaf's names are compared while sorting and may be written again.
+                if (!budget.Spend(KeyBytes(leaf.type) + KeyBytes(leaf.name) + kDataEntrySize +
+                                      Align(length, kDataAlignment),
+                                  error))
+                    return false;
                 leaf.language = language.nameWord;
                 leaf.data = file.data() + offset;
                 leaf.size = length;
@@ -152,10 +189,6 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
         }
     }
     return true;
-}
-
-bool SameResourceKey(const ResourceKey& a, const ResourceKey& b) {
-    return a.named ? b.named && EqualIgnoringAsciiCase(a.text, b.text) : !b.named && a.id == b.id;
 }
 
 void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf) {
@@ -168,9 +201,8 @@ void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf) {
     leaves->push_back(std::move(leaf));
 }
 
-bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
-                      const std::u16string& type, uint32_t id, size_t* offset, size_t* length,
-                      std::string* error) {
+bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe, const ResourceKey& type,
+                      uint32_t id, size_t* offset, size_t* length, std::string* error) {
     ResourceTree tree(file, pe);
     if (!tree.Open(error)) return false;
     std::vector<DirEntry> entries;
@@ -181,9 +213,8 @@ bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
         const DirEntry* found = nullptr;
         for (const DirEntry& e : entries) {
             if (!tree.Key(e.nameWord, &key, error)) return false;
-            bool match =
-                level == 2 || (level == 0 ? key.named && EqualIgnoringAsciiCase(key.text, type)
-                                          : !key.named && key.id == id);
+            bool match = level == 2 || (level == 0 ? key.named && SameResourceKey(key, type)
+                                                   : !key.named && key.id == id);
             if (match) {
                 found = &e;
                 break;
@@ -210,14 +241,6 @@ struct TypeNode {
     std::vector<NameNode> names;
 };
 
-uint32_t TableSize(size_t entries) {
-    return kDirHeaderSize + uint32_t(entries) * kDirEntrySize;
-}
-
-uint32_t Align(uint64_t value, uint32_t alignment) {
-    return uint32_t((value + alignment - 1) & ~uint64_t(alignment - 1));
-}
-
 // Writes directory tables, name strings, data entries and data into one block.
 class SectionWriter {
   public:
@@ -239,10 +262,9 @@ class SectionWriter {
 
     uint32_t String(const ResourceKey& key) {
         uint32_t at = strings_;
-        PutU16(&out_[at], uint32_t(key.text.size()));
-        for (size_t i = 0; i < key.text.size(); ++i)
-            PutU16(&out_[at + 2 + 2 * i], key.text[i]);
-        strings_ += 2 + 2 * uint32_t(key.text.size());
+        PutU16(&out_[at], key.length);
+        std::copy(key.text, key.text + 2 * size_t(key.length), out_.begin() + at + 2);
+        strings_ += uint32_t(KeyBytes(key));
         return at;
     }
 
@@ -253,7 +275,7 @@ class SectionWriter {
         PutU32(&out_[entry + 4], uint32_t(leaf.size));
         PutU32(&out_[entry + 8], leaf.codePage);
         std::copy(leaf.data, leaf.data + leaf.size, out_.begin() + data_);
-        data_ = Align(uint64_t(data_) + leaf.size, kDataAlignment);
+        data_ = uint32_t(Align(uint64_t(data_) + leaf.size, kDataAlignment));
         return entry;
     }
 
@@ -283,15 +305,15 @@ bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva
     uint64_t tables = 0, strings = 0, data = 0;
     for (size_t i = 0; i < leaves->size(); ++i) {
         const ResourceLeaf& leaf = (*leaves)[i];
-        bool newType = types.empty() || KeyLess(*types.back().key, leaf.type);
+        bool newType = types.empty() || ResourceKeyLess(*types.back().key, leaf.type);
         if (newType) {
             types.push_back(TypeNode{&leaf.type, {}});
-            strings += leaf.type.named ? 2 + 2 * leaf.type.text.size() : 0;
+            strings += KeyBytes(leaf.type);
         }
         std::vector<NameNode>& names = types.back().names;
-        if (newType || KeyLess(*names.back().key, leaf.name)) {
+        if (newType || ResourceKeyLess(*names.back().key, leaf.name)) {
             names.push_back(NameNode{&leaf.name, {}});
-            strings += leaf.name.named ? 2 + 2 * leaf.name.text.size() : 0;
+            strings += KeyBytes(leaf.name);
         } else if (names.back().languages.back()->language == leaf.language) {
             return PeFail(error, "two resources with the same type, name and language");
         }

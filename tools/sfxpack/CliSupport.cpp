@@ -6,10 +6,10 @@
 #include <string.h>
 
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #ifdef _WIN32
-#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -139,72 +139,153 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
 
 namespace {
 
-std::string TemporaryNameFor(const std::string& path) {
-#ifdef _WIN32
-    int pid = _getpid();
-#else
-    int pid = static_cast<int>(getpid());
-#endif
-    return path + ".sfxpack-" + std::to_string(pid) + ".tmp";
-}
-
-bool SetLastWriteTime(const std::string& path, const FileTime& time) {
-#ifdef _WIN32
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FILETIME ft;
-    ft.dwLowDateTime = time.low;
-    ft.dwHighDateTime = time.high;
-    BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
-    CloseHandle(h);
-    return ok != 0;
-#else
-    // FILETIME counts 100 ns from 1601-01-01; Unix time counts from 1970-01-01.
-    const int64_t kUnixEpoch = 116444736000000000LL;
-    const int64_t kPerSecond = 10000000;
-    int64_t ticks = static_cast<int64_t>((uint64_t(time.high) << 32 | time.low) - kUnixEpoch);
-    int64_t seconds = ticks / kPerSecond;
-    int64_t rest = ticks % kPerSecond;
-    if (rest < 0) {
-        rest += kPerSecond;
-        --seconds;
+// A new file under an unpredictable name beside the output, created exclusively so that nothing
+// planted there (a link above all) is ever opened. Removed again unless Keep() is called.
+class TemporaryFile {
+  public:
+    ~TemporaryFile() {
+        Close();
+        if (!kept_ && !path_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(path_, ec);
+        }
     }
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(seconds);
-    times[1].tv_nsec = static_cast<long>(rest * 100);
-    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+
+    bool Create(const std::string& target, std::string* error) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[32];
+            snprintf(suffix, sizeof suffix, ".sfxpack-%08x%08x.tmp", unsigned(random()),
+                     unsigned(random()));
+            std::string name = target + suffix;
+#ifdef _WIN32
+            handle_ = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE) {
+                path_ = name;
+                return true;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+                *error =
+                    "cannot create " + name + " (error " + std::to_string(GetLastError()) + ")";
+                return false;
+            }
+#else
+            fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                path_ = name;
+                return true;
+            }
+            if (errno != EEXIST) {
+                *error = "cannot create " + name + ": " + strerror(errno);
+                return false;
+            }
 #endif
-}
+        }
+        *error = "cannot create a temporary file beside " + target;
+        return false;
+    }
+
+    // Writes everything and flushes it to the disk.
+    bool Write(const uint8_t* bytes, size_t length) {
+        while (length > 0) {
+#ifdef _WIN32
+            DWORD wrote = 0;
+            DWORD ask = length > 0x10000000 ? 0x10000000 : DWORD(length);
+            if (!WriteFile(handle_, bytes, ask, &wrote, nullptr) || wrote == 0) return false;
+#else
+            ssize_t wrote = write(fd_, bytes, length);
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) return false;
+#endif
+            bytes += wrote;
+            length -= size_t(wrote);
+        }
+#ifdef _WIN32
+        return FlushFileBuffers(handle_) != 0;
+#else
+        return fsync(fd_) == 0;
+#endif
+    }
+
+    bool SetLastWriteTime(const FileTime& time) {
+#ifdef _WIN32
+        FILETIME ft;
+        ft.dwLowDateTime = time.low;
+        ft.dwHighDateTime = time.high;
+        return SetFileTime(handle_, nullptr, nullptr, &ft) != 0;
+#else
+        // FILETIME counts 100 ns from 1601-01-01; Unix time counts from 1970-01-01.
+        const int64_t kUnixEpoch = 116444736000000000LL;
+        const int64_t kPerSecond = 10000000;
+        int64_t ticks = static_cast<int64_t>((uint64_t(time.high) << 32 | time.low) - kUnixEpoch);
+        int64_t seconds = ticks / kPerSecond;
+        int64_t rest = ticks % kPerSecond;
+        if (rest < 0) {
+            rest += kPerSecond;
+            --seconds;
+        }
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = static_cast<time_t>(seconds);
+        times[1].tv_nsec = static_cast<long>(rest * 100);
+        return futimens(fd_, times) == 0;
+#endif
+    }
+
+    bool Close() {
+#ifdef _WIN32
+        bool ok = handle_ == INVALID_HANDLE_VALUE || CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+#else
+        bool ok = fd_ < 0 || close(fd_) == 0;
+        fd_ = -1;
+#endif
+        return ok;
+    }
+
+    const std::string& Path() const {
+        return path_;
+    }
+    void Keep() {
+        kept_ = true;
+    }
+
+  private:
+    std::string path_;
+    bool kept_ = false;
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    int fd_ = -1;
+#endif
+};
 
 } // namespace
 
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error) {
-    std::string temporary = TemporaryNameFor(path);
-    FILE* f = fopen(temporary.c_str(), "wb");
-    if (!f) {
-        *error = "cannot create " + temporary + ": " + strerror(errno);
+    TemporaryFile temporary;
+    if (!temporary.Create(path, error)) return false;
+    if (!temporary.Write(bytes, length)) {
+        *error = "cannot write " + path;
         return false;
     }
-    bool ok = length == 0 || fwrite(bytes, 1, length, f) == length;
-    ok = fclose(f) == 0 && ok;
-    if (ok && time && !SetLastWriteTime(temporary, *time)) {
+    if (time && !temporary.SetLastWriteTime(*time)) {
         *error = "cannot set the time of " + path;
-        ok = false;
-    } else if (!ok) {
+        return false;
+    }
+    if (!temporary.Close()) {
         *error = "cannot write " + path;
+        return false;
     }
     std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temporary, path, ec);
-        if (ec) {
-            *error = "cannot rename " + temporary + " to " + path + ": " + ec.message();
-            ok = false;
-        }
+    std::filesystem::rename(temporary.Path(), path, ec);
+    if (ec) {
+        *error = "cannot rename " + temporary.Path() + " to " + path + ": " + ec.message();
+        return false;
     }
-    if (!ok) std::filesystem::remove(temporary, ec);
-    return ok;
+    temporary.Keep();
+    return true;
 }

@@ -43,10 +43,12 @@ bool LoadPayload(const std::string& path, std::vector<uint8_t>* payload, std::st
 int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
+    std::vector<std::string> flags = PackFlags();
+    flags.push_back("--drop-signature");
     if (!ParseArguments(argc, argv,
                         {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
                          "--elevation", "--icon", "--version-info"},
-                        {"--drop-signature"}, &args, &error))
+                        flags, &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");
     if (args.positional.size() + (payloadPath ? 1 : 0) != 1)

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <exception>
 #include <new>
+#include <string>
 
 #include "tools/pack/PackFolder.h"
 
@@ -14,27 +15,52 @@ namespace {
 
 const uint32_t kMaxJobs = 64;
 
-// Shows which entry is being encoded once packing has taken more than a second, and only to a
-// person watching a terminal.
+// "12.3 MB": bytes in units of 1000, as rates are given.
+std::string ShowBytes(double bytes) {
+    const char* units[] = {"B", "KB", "MB", "GB"};
+    int unit = 0;
+    while (bytes >= 1000 && unit < 3) {
+        bytes /= 1000;
+        ++unit;
+    }
+    char text[32];
+    snprintf(text, sizeof text, unit ? "%.1f %s" : "%.0f %s", bytes, units[unit]);
+    return text;
+}
+
+// Files done, bytes and rate on one line that redraws itself, at most ten times a second, and
+// only for a person watching: stderr is a terminal and --quiet was not given. Scripts see no
+// change.
 class Progress {
   public:
-    explicit Progress(const char* command)
+    Progress(const char* command, bool quiet)
         : command_(command), start_(std::chrono::steady_clock::now()),
-          enabled_(isatty(fileno(stderr)) != 0) {}
+          enabled_(!quiet && isatty(fileno(stderr)) != 0) {}
     ~Progress() {
         if (shown_) fputc('\n', stderr);
     }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
 
-    void Show(size_t index, size_t count, const std::string& name) {
-        if (!enabled_ || std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1))
-            return;
-        fprintf(stderr, "\rsfxpack %s: %zu/%zu %-63s", command_, index + 1, count, name.c_str());
+    void Show(const PackProgress& p) {
+        if (!enabled_) return;
+        auto now = std::chrono::steady_clock::now();
+        bool last = p.filesDone == p.fileCount;
+        if (shown_ && !last && now - drawn_ < std::chrono::milliseconds(100)) return;
+        drawn_ = now;
+        double seconds = std::chrono::duration<double>(now - start_).count();
+        std::string rate = seconds > 0 ? ShowBytes(double(p.bytesDone) / seconds) + "/s" : "";
+        std::string line = std::to_string(p.filesDone) + "/" + std::to_string(p.fileCount) +
+                           " files, " + ShowBytes(double(p.bytesDone)) + " of " +
+                           ShowBytes(double(p.bytesTotal)) + ", " + rate;
+        fprintf(stderr, "\rsfxpack %s: %-56s", command_, line.c_str());
+        fflush(stderr);
         shown_ = true;
     }
 
   private:
     const char* command_;
-    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point start_, drawn_;
     bool enabled_;
     bool shown_ = false;
 };
@@ -53,16 +79,16 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
         if (!ParseCount(*jobs, kMaxJobs, &options.jobs) || options.jobs == 0)
             return UsageError(command, "--jobs takes a number of threads from 1 to 64");
     }
+    options.followSymlinks = args.Has("--follow-symlinks");
+    options.skipSubfolders = args.Has("--skip-subfolders");
     std::vector<std::string> warnings;
     std::string error;
     if (!SourceDateEpoch(&options.fixedTime, &options.time, &error))
         return UsageError(command, error);
     bool packed;
     {
-        Progress progress(command);
-        options.progress = [&](size_t i, size_t n, const std::string& name) {
-            progress.Show(i, n, name);
-        };
+        Progress progress(command, args.Has("--quiet"));
+        options.progress = [&](const PackProgress& p) { progress.Show(p); };
         packed = PackFolder(folder, options, archive, &warnings, &error);
     }
     for (const std::string& warning : warnings)
@@ -72,6 +98,10 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
         return kExitUsage;
     }
     return kExitOk;
+}
+
+std::vector<std::string> PackFlags() {
+    return {"--follow-symlinks", "--skip-subfolders", "--quiet"};
 }
 
 const std::string* OutputPath(const Arguments& args) {
@@ -95,8 +125,8 @@ namespace {
 int Pack(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order", "--jobs"}, {}, &args,
-                        &error))
+    if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order", "--jobs"},
+                        PackFlags(), &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one DIR");
     const std::string* output = OutputPath(args);

@@ -65,10 +65,12 @@ struct FileTime {
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error);
 
-// The archive of a folder's files under the command's --method, --order and --jobs; prints the
-// reason and returns kExitUsage for bad input.
+// The archive of a folder's files under the command's --method, --order, --jobs and the flags
+// below; prints the reason and returns kExitUsage for bad input.
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive);
+// The flags of pack, which exe takes too: --follow-symlinks, --skip-subfolders, --quiet.
+std::vector<std::string> PackFlags();
 // Runs a writing command; memory running out (a large payload in a 32-bit process) or a file
 // system error is reported as a fault instead of ending the program.
 int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv);

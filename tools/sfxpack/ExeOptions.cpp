@@ -4,16 +4,12 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
-#include <system_error>
-
 #include "tools/pack/Installer.h"
-
-namespace fs = std::filesystem;
+#include "tools/pack/RegularFile.h"
 
 namespace {
 
-const uintmax_t kMaxIconFileBytes = 16u << 20;
+const uint64_t kMaxIconFileBytes = 16u << 20;
 
 } // namespace
 
@@ -41,13 +37,11 @@ int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOp
         options->executionLevel = *level;
     }
     if (const std::string* icon = args.Value("--icon")) {
-        // A device or a huge file is no icon: it is never read whole.
-        std::error_code ec;
-        std::vector<uint8_t> file;
-        if (!fs::is_regular_file(*icon, ec) || fs::file_size(*icon, ec) > kMaxIconFileBytes)
+        // A device or a huge file is no icon: it is never read whole, nor waited on.
+        RegularFile file;
+        if (!ReadRegularFile(*icon, true, kMaxIconFileBytes, &file, &error))
             error = *icon + ": not an icon file of at most 16 MiB";
-        else if (ReadWholeFile(*icon, &file, &error) &&
-                 !ParseIconFile(file, &options->icon, &error))
+        else if (!ParseIconFile(file.bytes, &options->icon, &error))
             error = *icon + ": " + error;
         if (options->icon.empty()) {
             PrintError(command, error);

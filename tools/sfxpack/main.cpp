@@ -49,6 +49,10 @@ const Command kCommands[] = {
      "  --order FILE    entry order, one name a line, every file once (default: byte order)\n"
      "  --jobs N        threads encoding entries at once (default: one per processor);\n"
      "                  the archive is the same for any N\n"
+     "  --follow-symlinks  pack what links in DIR point to (default: a link is refused)\n"
+     "  --skip-subfolders  leave subfolders out (default: they are refused, named)\n"
+     "  --quiet         no progress line (shown only when stderr is a terminal)\n"
+     "  only regular files are packed: a FIFO, socket or device is refused\n"
      "  each entry's info text carries the file's last-write time (DWCL/DWCH)\n"
      "  limits: names of 63 bytes, 256 MiB a file, 1 GiB the archive; bad input exits 2\n",
      CmdPack},
@@ -57,6 +61,7 @@ const Command kCommands[] = {
      "  -o OUT.exe         the installer to write\n"
      "  --payload ARCHIVE  an archive (or an installer whose payload is taken) instead of DIR\n"
      "  --method, --order, --jobs  as for pack, with DIR\n"
+     "  --follow-symlinks, --skip-subfolders, --quiet  as for pack, with DIR\n"
      "  --stub STUB.exe    the stub; default, the first that exists of: <sfxpack's folder>/\n"
      "                     stub.exe, the installed one, the sibling win32 build's (see --version)\n"
      "  --elevation LEVEL  asInvoker (default), highestAvailable or requireAdministrator:\n"
