@@ -173,13 +173,13 @@ struct EncodedEntry {
     std::exception_ptr exception; // running out of memory, thrown again where it is taken
 };
 
-void EncodeFile(const FolderFile& file, uint32_t method, EncodedEntry* out) {
+void EncodeFile(const FolderFile& file, uint32_t method, int level, EncodedEntry* out) {
     std::string shown = file.path.u8string();
     uint64_t fileTime;
     std::vector<uint8_t> data;
     if (!LastWriteTime(file.path, &fileTime) || !ReadFile(file.path, size_t(file.size), &data))
         out->error = "cannot read " + shown;
-    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, method, &out->stats,
+    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, method, level, &out->stats,
                               &out->entry))
         out->error = "cannot encode " + shown;
 }
@@ -243,7 +243,7 @@ class EntryPool {
             }
             EncodedEntry encoded;
             try {
-                EncodeFile(files_[i], options_.method, &encoded);
+                EncodeFile(files_[i], options_.method, options_.level, &encoded);
             } catch (...) {
                 encoded.exception = std::current_exception();
             }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/compress/Compressor.h"
+
 // What a 32-bit installer can hold: it maps the whole payload and, per entry, takes a block of
 // the decoded size + 10 and two working blocks of the decoded size + 256.
 constexpr uint64_t kMaxEntryBytes = 256u << 20;
@@ -18,6 +20,8 @@ struct PackOptions {
     uint32_t method = 3;
     // One name a line, in the order the entries are written; empty: byte order of the names.
     std::string orderFile;
+    // Compression level of every entry, from kLevelFastest to kLevelBest.
+    int level = kLevelDefault;
     // Threads that encode entries at once; 0: one per processor. The archive is the same for
     // any number.
     uint32_t jobs = 0;

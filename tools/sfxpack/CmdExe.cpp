@@ -93,8 +93,9 @@ int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv,
-                        {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs"},
-                        {}, &args, &error))
+                        {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
+                         kLevelOption},
+                        kLevelFlags, &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");
     if (args.positional.size() + (payloadPath ? 1 : 0) != 1)
