@@ -67,6 +67,7 @@ class BestStream {
         if (code && symbols.size > decodedSize_) return;
         if (!Beats(flags, code ? code->blockSize : symbols.size)) return;
         stream_.clear();
+        stream_.reserve(StreamSize(flags, code ? code->blockSize : symbols.size));
         stream_.push_back(flags);
         if (flags & kStageRuns) stream_.push_back(runEscape_);
         if (flags & kStageBackRefs) stream_.push_back(refEscape);
@@ -99,7 +100,7 @@ struct LevelPlan {
 };
 
 constexpr LevelPlan kPlans[kLevelBest] = {
-    {5, 4, false, 1, false}, {4, 4, false, 1, false}, {3, 4, false, 1, false},
+    {6, 1, false, 1, false}, {6, 2, false, 1, false}, {5, 4, false, 1, false},
     {3, 0, false, 1, false}, {3, 0, false, 2, false}, {0, 0, false, 2, false},
     {0, 0, true, 2, false},  {0, 0, true, 3, true},   {0, 0, true, kCodeRounds, true},
 };
