@@ -92,18 +92,30 @@ struct LevelPlan {
     // the plain parse of one 2^n-th of the input in spread-out chunks.
     int sampleShift;
     // Counts weighed at either end of a long match, and only two distance groups; 0: all of
-    // them (the exact parse).
+    // them (the exact parse); kGreedy or kLazy: the greedy parse.
     int quickCounts;
     bool bothInputs; // parse the data and its run-length coding; else the one the sample favours
     int rounds;      // coded parses at most
     bool cheapStart; // also start from a parse where references look cheap
 };
 
+constexpr int kGreedy = -1;
+constexpr int kLazy = -2;
+
 constexpr LevelPlan kPlans[kLevelBest] = {
-    {6, 1, false, 1, false}, {6, 2, false, 1, false}, {5, 4, false, 1, false},
-    {3, 0, false, 1, false}, {3, 0, false, 2, false}, {0, 0, false, 2, false},
-    {0, 0, true, 2, false},  {0, 0, true, 3, true},   {0, 0, true, kCodeRounds, true},
+    {6, kGreedy, false, 1, false}, {6, kLazy, false, 1, false}, {6, kLazy, false, 2, false},
+    {5, 4, false, 1, false},       {3, 0, false, 1, false},     {3, 0, false, 2, false},
+    {3, 0, true, 2, false},        {0, 0, true, 3, true},       {0, 0, true, kCodeRounds, true},
 };
+
+// The back-reference parse a level makes.
+std::vector<uint8_t> Parse(Bytes input, uint8_t escape, const SymbolCosts& costs,
+                           const LevelPlan& plan) {
+    if (plan.quickCounts < 0)
+        return EncodeBackRefsGreedy(input.data, input.size, escape, costs,
+                                    plan.quickCounts == kLazy);
+    return EncodeBackRefs(input.data, input.size, escape, costs, plan.quickCounts);
+}
 
 // The smallest coded parse found so far and the code lengths that gave it.
 struct Refinement {
@@ -130,7 +142,7 @@ void Refine(Bytes input, uint8_t escape, std::vector<uint8_t> refs, uint8_t flag
             previous - code.blockSize < previous / kSmallGain)
             break;
         previous = code.blockSize;
-        refs = EncodeBackRefs(input.data, input.size, escape, code.costs, plan.quickCounts);
+        refs = Parse(input, escape, code.costs, plan);
     }
 }
 
@@ -161,8 +173,7 @@ StageInput Prepare(Bytes bytes, bool runs, int shift, const LevelPlan& plan) {
     StageInput in{bytes, runs, LeastFrequentByte(bytes.data, bytes.size), FlatCosts(), 1.0};
     if (shift == 0 || bytes.size == 0) return in;
     const std::vector<uint8_t> sample = SampleOf(bytes, shift);
-    const std::vector<uint8_t> refs =
-        EncodeBackRefs(sample.data(), sample.size(), in.escape, FlatCosts(), plan.quickCounts);
+    const std::vector<uint8_t> refs = Parse(Of(sample), in.escape, FlatCosts(), plan);
     const PrefixClassCode code = CodeFor(Of(refs));
     in.costs = code.costs;
     in.estimate = static_cast<double>(code.blockSize) / static_cast<double>(sample.size());
@@ -192,8 +203,7 @@ void OfferCombinations(const StageInput& in, const LevelPlan& plan, StageSet all
     const uint8_t flags = FlagsOf(true, true, runs);
     // Without a prefix-class stage every byte costs 8 bits: the plain parse is the one to offer.
     const bool sampled = plan.sampleShift > 0 && codedRefs;
-    std::vector<uint8_t> refs = EncodeBackRefs(input.data, input.size, escape,
-                                               sampled ? in.costs : FlatCosts(), plan.quickCounts);
+    std::vector<uint8_t> refs = Parse(input, escape, sampled ? in.costs : FlatCosts(), plan);
     if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, Of(refs), nullptr);
     if (!codedRefs) return;
     Refinement here;
@@ -202,18 +212,14 @@ void OfferCombinations(const StageInput& in, const LevelPlan& plan, StageSet all
         if (plan.cheapStart) {
             SymbolCosts cheapReferences = FlatCosts();
             cheapReferences.bits[escape] = 1;
-            Refine(
-                input, escape,
-                EncodeBackRefs(input.data, input.size, escape, cheapReferences, plan.quickCounts),
-                flags, plan, best, &here);
+            Refine(input, escape, Parse(input, escape, cheapReferences, plan), flags, plan, best,
+                   &here);
         }
     } else {
         // The escape changes with the input; it keeps the length the old one had.
         SymbolCosts warm = found->costs;
         std::swap(warm.bits[escape], warm.bits[found->escape]);
-        Refine(input, escape,
-               EncodeBackRefs(input.data, input.size, escape, warm, plan.quickCounts), flags, plan,
-               best, &here);
+        Refine(input, escape, Parse(input, escape, warm, plan), flags, plan, best, &here);
     }
     *found = here;
 }
