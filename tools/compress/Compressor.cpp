@@ -87,34 +87,48 @@ class BestStream {
 
 // What a level spends on the search. The back-reference parse is nearly all of the time, so
 // the levels differ in how many parses they run and on which inputs.
+enum class ParseKind {
+    kGreedy,
+    kLazy,
+    kQuick, // the exact parse, weighing fewer counts and distance groups
+    kExact,
+};
+
+// Counts the quick parse weighs at either end of a long match.
+constexpr int kQuickCounts = 4;
+
 struct LevelPlan {
+    ParseKind parse;
     // Starting costs: 0, from the plain parse of the whole input (a parse of its own); n, from
     // the plain parse of one 2^n-th of the input in spread-out chunks.
     int sampleShift;
-    // Counts weighed at either end of a long match, and only two distance groups; 0: all of
-    // them (the exact parse); kGreedy or kLazy: the greedy parse.
-    int quickCounts;
     bool bothInputs; // parse the data and its run-length coding; else the one the sample favours
     int rounds;      // coded parses at most
     bool cheapStart; // also start from a parse where references look cheap
 };
 
-constexpr int kGreedy = -1;
-constexpr int kLazy = -2;
-
 constexpr LevelPlan kPlans[kLevelBest] = {
-    {6, kGreedy, false, 1, false}, {6, kLazy, false, 1, false}, {6, kLazy, false, 2, false},
-    {5, 4, false, 1, false},       {3, 0, false, 1, false},     {3, 0, false, 2, false},
-    {3, 0, true, 2, false},        {0, 0, true, 3, true},       {0, 0, true, kCodeRounds, true},
+    {ParseKind::kGreedy, 6, false, 1, false},        {ParseKind::kLazy, 6, false, 1, false},
+    {ParseKind::kLazy, 6, false, 2, false},          {ParseKind::kQuick, 5, false, 1, false},
+    {ParseKind::kExact, 3, false, 1, false},         {ParseKind::kExact, 3, false, 2, false},
+    {ParseKind::kExact, 3, true, 2, false},          {ParseKind::kExact, 0, true, 3, true},
+    {ParseKind::kExact, 0, true, kCodeRounds, true},
 };
 
 // The back-reference parse a level makes.
 std::vector<uint8_t> Parse(Bytes input, uint8_t escape, const SymbolCosts& costs,
                            const LevelPlan& plan) {
-    if (plan.quickCounts < 0)
+    switch (plan.parse) {
+    case ParseKind::kGreedy:
+    case ParseKind::kLazy:
         return EncodeBackRefsGreedy(input.data, input.size, escape, costs,
-                                    plan.quickCounts == kLazy);
-    return EncodeBackRefs(input.data, input.size, escape, costs, plan.quickCounts);
+                                    plan.parse == ParseKind::kLazy);
+    case ParseKind::kQuick:
+        return EncodeBackRefs(input.data, input.size, escape, costs, kQuickCounts);
+    case ParseKind::kExact:
+        break;
+    }
+    return EncodeBackRefs(input.data, input.size, escape, costs);
 }
 
 // The smallest coded parse found so far and the code lengths that gave it.
@@ -169,10 +183,10 @@ struct StageInput {
     double estimate; // coded bytes per input byte in the sample
 };
 
-StageInput Prepare(Bytes bytes, bool runs, int shift, const LevelPlan& plan) {
+StageInput Prepare(Bytes bytes, bool runs, const LevelPlan& plan) {
     StageInput in{bytes, runs, LeastFrequentByte(bytes.data, bytes.size), FlatCosts(), 1.0};
-    if (shift == 0 || bytes.size == 0) return in;
-    const std::vector<uint8_t> sample = SampleOf(bytes, shift);
+    if (plan.sampleShift == 0 || bytes.size == 0) return in;
+    const std::vector<uint8_t> sample = SampleOf(bytes, plan.sampleShift);
     const std::vector<uint8_t> refs = Parse(Of(sample), in.escape, FlatCosts(), plan);
     const PrefixClassCode code = CodeFor(Of(refs));
     in.costs = code.costs;
@@ -202,8 +216,7 @@ void OfferCombinations(const StageInput& in, const LevelPlan& plan, StageSet all
     const uint8_t escape = in.escape;
     const uint8_t flags = FlagsOf(true, true, runs);
     // Without a prefix-class stage every byte costs 8 bits: the plain parse is the one to offer.
-    const bool sampled = plan.sampleShift > 0 && codedRefs;
-    std::vector<uint8_t> refs = Parse(input, escape, sampled ? in.costs : FlatCosts(), plan);
+    std::vector<uint8_t> refs = Parse(input, escape, codedRefs ? in.costs : FlatCosts(), plan);
     if (plainRefs) best->Offer(FlagsOf(false, true, runs), escape, Of(refs), nullptr);
     if (!codedRefs) return;
     Refinement here;
@@ -296,20 +309,20 @@ std::vector<uint8_t> CompressBest(const uint8_t* data, size_t size, StageSet all
         Refinement found;
         if (plan.bothInputs || !runsUseful || !withoutRuns) {
             if (withoutRuns)
-                OfferCombinations(Prepare(input, false, plan.sampleShift, plan), plan, allowed,
-                                  size, &best, &found);
+                OfferCombinations(Prepare(input, false, plan), plan, allowed, size, &best, &found);
             if (runsUseful)
-                OfferCombinations(Prepare(Of(runs), true, plan.sampleShift, plan), plan, allowed,
-                                  size, &best, &found);
+                OfferCombinations(Prepare(Of(runs), true, plan), plan, allowed, size, &best,
+                                  &found);
         } else {
-            // Only the input whose sample codes smaller is parsed in full.
-            const int shift = std::max(plan.sampleShift, 1);
-            StageInput plain = Prepare(input, false, shift, plan);
-            StageInput coded = Prepare(Of(runs), true, shift, plan);
-            const double ratio = static_cast<double>(runs.size()) / static_cast<double>(size);
-            StageInput& chosen = coded.estimate * ratio < plain.estimate ? coded : plain;
-            if (plan.sampleShift == 0) chosen.costs = FlatCosts();
-            OfferCombinations(chosen, plan, allowed, size, &best, &found);
+            // Only the input whose sample codes smaller for each byte of data is parsed in
+            // full (the levels that choose all take their costs from a sample).
+            // The plain copy stays a choice whichever input wins.
+            if (StageSetHas(allowed, 0)) best.Offer(0, 0, input, nullptr);
+            const StageInput plain = Prepare(input, false, plan);
+            const StageInput runCoded = Prepare(Of(runs), true, plan);
+            const double shrink = static_cast<double>(runs.size()) / static_cast<double>(size);
+            OfferCombinations(runCoded.estimate * shrink < plain.estimate ? runCoded : plain, plan,
+                              allowed, size, &best, &found);
         }
         std::vector<uint8_t>& stream = best.stream();
         if (stream.empty()) return PlainStream(data, size);
