@@ -7,7 +7,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
       googletest libgtest-dev zlib1g-dev xz-utils gzip wine wine32:i386 xvfb xdotool
-      x11-utils imagemagick icoutils python3)
+      x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 if [ ${#need[@]} -eq 0 ]; then exit 0; fi
 

@@ -18,4 +18,8 @@ if [ -x scripts/fuzz.sh ]; then
     echo "== fuzzers (brief)"
     scripts/fuzz.sh 15 || status=1
 fi
+echo "== host tests (ASan+UBSan)"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$(nproc)"
+ctest --test-dir build/asan --output-on-failure -j "$(nproc)" || status=1
 exit $status

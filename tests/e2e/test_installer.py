@@ -2,6 +2,7 @@
 through their dialogs with keys and clicks. Run: python3 test_installer.py [Class[.test]]"""
 import os
 import shutil
+import subprocess
 import sys
 import unittest
 
@@ -251,6 +252,32 @@ class Extraction(InstallerTest):
         self.assertEnded(run)
         self.assertEqual(2, len(shots))
         self.assertStartedOnce(run, "install.exe", "-s")
+        self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
+
+
+class Branded(InstallerTest):
+    def test_branded_and_signed_installer_runs(self):
+        """An installer as a vendor ships it: its own icon, version information, the manifest's
+        level written by sfxpack, then signed."""
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        icon, cert, key = (os.path.join(case.root, n) for n in ("brand.ico", "cert.pem", "key.pem"))
+        quiet = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["convert", "-size", "64x64", "xc:navy", "-define",
+                        "icon:auto-resize=48,32,16", icon], **quiet)
+        case.build(options=["--icon", icon, "--version-info", "ProductName=D\xe9mo",
+                            "--version-info", "FileVersion=1.2.3.4", "--elevation", "asInvoker"])
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                        key, "-out", cert, "-days", "2", "-subj", "/CN=Quorel test"], **quiet)
+        unsigned = case.exe + ".unsigned"
+        os.replace(case.exe, unsigned)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
+                        "-out", case.exe], **quiet)
+        subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", case.exe], **quiet)
+        run = case.run("auto=1")
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "install.exe", "auto=1")
         self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
 
 
