@@ -9,13 +9,14 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The first byte picks the stage combinations the compressor may use.
-    if (size < 1) return 0;
+    // The first byte picks the stage combinations the compressor may use, the second its level.
+    if (size < 2) return 0;
     StageSet allowed{static_cast<uint8_t>(data[0] | 1)};
-    const uint8_t* input = data + 1;
-    const size_t length = size - 1;
+    const int level = kLevelFastest + data[1] % kLevelBest;
+    const uint8_t* input = data + 2;
+    const size_t length = size - 2;
     CompressStats stats;
-    std::vector<uint8_t> stream = CompressBest(input, length, allowed, &stats);
+    std::vector<uint8_t> stream = CompressBest(input, length, allowed, level, &stats);
     FUZZ_CHECK(!stream.empty());
     FUZZ_CHECK(!stats.fallback); // the compressor's own check found a stream that decodes wrong
     std::vector<unsigned char> out(length > 0 ? length : 1);

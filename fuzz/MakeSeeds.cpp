@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
     std::vector<Bytes> streams;
     std::vector<Bytes> samples = Samples();
     for (size_t s = 0; s < samples.size(); ++s) {
-        Bytes raw{0xFF}; // every stage combination allowed
+        Bytes raw{0xFF, kLevelBest - 1}; // every stage combination allowed, the best level
         raw.insert(raw.end(), samples[s].begin(), samples[s].end());
         Write("fuzz_roundtrip", "sample" + std::to_string(s), raw);
         for (int combination = 0; combination < 8; ++combination) {
             StageSet only{static_cast<uint8_t>(1u << combination)};
-            Bytes stream = CompressBest(samples[s].data(), samples[s].size(), only);
+            Bytes stream = CompressBest(samples[s].data(), samples[s].size(), only, kLevelBest);
             if (stream.empty() || stream[0] != (combination << 4)) continue; // not expressible
             Bytes seed = SizeWord(int32_t(samples[s].size()));
             seed.insert(seed.end(), stream.begin(), stream.end());

@@ -77,7 +77,8 @@ namespace {
 // The streams to decode: the bench's own encoder, or the product's compressor when asked.
 ByteVector Encode(const ByteVector& data, bool productCompressor) {
 #ifdef SFX_HAVE_COMPRESSOR
-    if (productCompressor) return CompressBest(data.data(), data.size(), kStagesAuto);
+    if (productCompressor)
+        return CompressBest(data.data(), data.size(), kStagesAuto, kLevelDefault);
 #else
     (void)productCompressor;
 #endif

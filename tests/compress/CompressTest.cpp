@@ -65,30 +65,40 @@ std::vector<Sample> Samples() {
 
 const char* const kCombinations[] = {"none", "p", "r", "pr", "b", "pb", "br", "pbr"};
 
-TEST(CompressBest, EveryCombinationDecodesBack) {
+// Every level and combination; at the best level "auto" is the smallest single combination.
+// Lower levels parse only the input their sample favours, so they may miss it.
+TEST(CompressBest, EveryLevelAndCombinationDecodesBack) {
     for (const Sample& sample : Samples()) {
-        size_t smallest = SIZE_MAX;
-        for (const char* combination : kCombinations) {
-            SCOPED_TRACE(std::string(sample.name) + " / " + combination);
-            StageSet set;
-            ASSERT_TRUE(ParseStageSet(combination, &set));
+        for (int level = kLevelFastest; level <= kLevelBest; ++level) {
+            size_t smallest = SIZE_MAX;
+            for (const char* combination : kCombinations) {
+                SCOPED_TRACE(std::string(sample.name) + " / " + combination + " / level " +
+                             std::to_string(level));
+                StageSet set;
+                ASSERT_TRUE(ParseStageSet(combination, &set));
+                CompressStats stats;
+                const auto stream =
+                    CompressBest(sample.data.data(), sample.data.size(), set, level, &stats);
+                ASSERT_FALSE(stream.empty());
+                EXPECT_FALSE(stats.fallback);
+                EXPECT_EQ(stream[0], stats.flags);
+                int error = 0;
+                EXPECT_EQ(DecodeStream(stream, sample.data.size(), &error), sample.data) << error;
+                smallest = std::min(smallest, stream.size());
+            }
+            SCOPED_TRACE(std::string(sample.name) + " / level " + std::to_string(level));
             CompressStats stats;
-            const auto stream = CompressBest(sample.data.data(), sample.data.size(), set, &stats);
-            ASSERT_FALSE(stream.empty());
-            EXPECT_FALSE(stats.fallback);
-            EXPECT_EQ(stream[0], stats.flags);
+            const auto best =
+                CompressBest(sample.data.data(), sample.data.size(), kStagesAuto, level, &stats);
+            if (level == kLevelBest) {
+                EXPECT_EQ(best.size(), smallest);
+            }
+            EXPECT_LE(best.size(), sample.data.size() + 1);
             int error = 0;
-            EXPECT_EQ(DecodeStream(stream, sample.data.size(), &error), sample.data) << error;
-            smallest = std::min(smallest, stream.size());
+            EXPECT_EQ(DecodeStream(best, sample.data.size(), &error), sample.data);
+            EXPECT_EQ(CompressBest(sample.data.data(), sample.data.size(), kStagesAuto, level),
+                      best);
         }
-        SCOPED_TRACE(sample.name);
-        CompressStats stats;
-        const auto best = CompressBest(sample.data.data(), sample.data.size(), kStagesAuto, &stats);
-        EXPECT_EQ(best.size(), smallest);
-        EXPECT_LE(best.size(), sample.data.size() + 1);
-        int error = 0;
-        EXPECT_EQ(DecodeStream(best, sample.data.size(), &error), sample.data);
-        EXPECT_EQ(CompressBest(sample.data.data(), sample.data.size(), kStagesAuto), best);
     }
 }
 
@@ -111,8 +121,9 @@ TEST(CompressBest, RandomMixturesDecodeBack) {
             }
         }
         const StageSet set{static_cast<uint8_t>(seed % 2 ? 0xFF : 1u << (seed / 2 % 8))};
+        const int level = kLevelFastest + static_cast<int>(seed % kLevelBest);
         CompressStats stats;
-        const auto stream = CompressBest(data.data(), data.size(), set, &stats);
+        const auto stream = CompressBest(data.data(), data.size(), set, level, &stats);
         int error = 0;
         ASSERT_EQ(DecodeStream(stream, data.size(), &error), data) << "seed " << seed;
         ASSERT_FALSE(stats.fallback) << "seed " << seed;
@@ -121,15 +132,36 @@ TEST(CompressBest, RandomMixturesDecodeBack) {
 
 TEST(CompressBest, ShrinksRedundantData) {
     const auto text = Repeat("abcdefgh", 100000);
-    EXPECT_LT(CompressBest(text.data(), text.size(), kStagesAuto).size(), text.size() / 50);
     const auto fourLetters = Noise(100000, 3, 4);
-    // The best class code for four even letters takes 2, 2, 3 and 3 bits.
-    EXPECT_LT(CompressBest(fourLetters.data(), fourLetters.size(), kStagesAuto).size(), 31400u);
+    for (int level : {kLevelFastest, kLevelDefault, kLevelBest}) {
+        SCOPED_TRACE(level);
+        EXPECT_LT(CompressBest(text.data(), text.size(), kStagesAuto, level).size(),
+                  text.size() / 50);
+        // The best class code for four even letters takes 2, 2, 3 and 3 bits.
+        EXPECT_LT(CompressBest(fourLetters.data(), fourLetters.size(), kStagesAuto, level).size(),
+                  31400u);
+    }
+}
+
+// Data the run stage leaves unchanged: the combinations asked for still hold it.
+TEST(CompressBest, KeepsTheRunStageWhenOnlyItsCombinationsAreAllowed) {
+    const auto text = Repeat("the quick brown fox jumps over the lazy dog; ", 3000);
+    for (const char* combination : {"pr", "br", "pbr"}) {
+        SCOPED_TRACE(combination);
+        StageSet set;
+        ASSERT_TRUE(ParseStageSet(combination, &set));
+        const auto stream = CompressBest(text.data(), text.size(), set, kLevelDefault);
+        ASSERT_FALSE(stream.empty());
+        EXPECT_TRUE(StageSetHas(set, stream[0]));
+        EXPECT_LT(stream.size(), text.size());
+        int error = 0;
+        EXPECT_EQ(DecodeStream(stream, text.size(), &error), text);
+    }
 }
 
 TEST(CompressBest, RefusesWhatTheDecoderCannotHold) {
     const uint8_t byte = 0;
-    EXPECT_TRUE(CompressBest(&byte, kCompressMaxSize + 1, kStagesAuto).empty());
+    EXPECT_TRUE(CompressBest(&byte, kCompressMaxSize + 1, kStagesAuto, kLevelFastest).empty());
 }
 
 TEST(ParseStageSet, Table) {

@@ -152,6 +152,13 @@ void ExpectWellFormedReferences(const std::vector<uint8_t>& body, uint8_t escape
     }
 }
 
+// The parses every level uses: exact, quick, greedy and lazy.
+std::vector<uint8_t> ParseWith(int parse, const std::vector<uint8_t>& data, uint8_t escape,
+                               const SymbolCosts& costs) {
+    if (parse < 2) return EncodeBackRefs(data.data(), data.size(), escape, costs, parse * 4);
+    return EncodeBackRefsGreedy(data.data(), data.size(), escape, costs, parse == 3);
+}
+
 TEST(BackRefEncoder, ReferencesStayWithinTheFormat) {
     // The escape is forced to values that are also frequent distances and counts.
     std::vector<uint8_t> data;
@@ -161,22 +168,22 @@ TEST(BackRefEncoder, ReferencesStayWithinTheFormat) {
         data.insert(data.end(), noise.begin() + d, noise.begin() + d + 6);
     }
     data.insert(data.end(), 2000, 'z');
-    for (int escape : {1, 4, 6, int{'z'}, 255}) {
-        for (const SymbolCosts& costs : {FlatCosts(), []() {
-                                             SymbolCosts c;
-                                             for (int v = 0; v < 256; ++v)
-                                                 c.bits[v] = static_cast<uint8_t>(2 + v % 11);
-                                             return c;
-                                         }()}) {
-            const std::vector<uint8_t> body =
-                EncodeBackRefs(data.data(), data.size(), static_cast<uint8_t>(escape), costs);
-            SCOPED_TRACE("escape " + std::to_string(escape));
-            ExpectWellFormedReferences(body, static_cast<uint8_t>(escape));
-            int error = 0;
-            EXPECT_EQ(DecodeStage(0x40, escape, body, data.size(), &error), data) << error;
-            EXPECT_LT(body.size(), data.size() / 3);
-        }
-    }
+    data.insert(data.end(), 700, 0);
+    SymbolCosts uneven;
+    for (int v = 0; v < 256; ++v)
+        uneven.bits[v] = static_cast<uint8_t>(2 + v % 11);
+    for (int parse = 0; parse < 4; ++parse)
+        for (int escape : {0, 1, 4, 6, int{'z'}, 255})
+            for (const SymbolCosts& costs : {FlatCosts(), uneven}) {
+                const std::vector<uint8_t> body =
+                    ParseWith(parse, data, static_cast<uint8_t>(escape), costs);
+                SCOPED_TRACE("parse " + std::to_string(parse) + " escape " +
+                             std::to_string(escape));
+                ExpectWellFormedReferences(body, static_cast<uint8_t>(escape));
+                int error = 0;
+                EXPECT_EQ(DecodeStage(0x40, escape, body, data.size(), &error), data) << error;
+                EXPECT_LT(body.size(), data.size() / 3);
+            }
 }
 
 TEST(BackRefEncoder, ZerosComeFromDistanceZero) {

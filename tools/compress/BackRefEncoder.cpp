@@ -32,6 +32,9 @@ struct DistanceGroups {
     int count = 0;
     int bits[kMaxGroups];
     Lanes member[kMaxGroups][kVectors];
+    Lanes usable[kVectors]; // every distance of any group
+    int byCost[kMaxGroups]; // groups, cheapest first
+    uint8_t groupOf[256];   // group of each usable distance
 };
 
 DistanceGroups GroupDistances(const SymbolCosts& costs, uint8_t escape) {
@@ -49,11 +52,20 @@ DistanceGroups GroupDistances(const SymbolCosts& costs, uint8_t escape) {
             groups.bits[groups.count++] = costs.bits[d];
         if (g == kMaxGroups) g = kMaxGroups - 1;
         member[g][256 - d] = 0xFF;
+        groups.groupOf[d] = static_cast<uint8_t>(g);
     }
+    for (int j = 0; j < kVectors; ++j)
+        groups.usable[j] = _mm_setzero_si128();
     for (int g = 0; g < kMaxGroups; ++g)
-        for (int j = 0; j < kVectors; ++j)
+        for (int j = 0; j < kVectors; ++j) {
             groups.member[g][j] =
                 _mm_loadu_si128(reinterpret_cast<const Lanes*>(member[g] + j * kLaneCount));
+            groups.usable[j] = _mm_or_si128(groups.usable[j], groups.member[g][j]);
+        }
+    for (int g = 0; g < groups.count; ++g)
+        groups.byCost[g] = g;
+    std::stable_sort(groups.byCost, groups.byCost + groups.count,
+                     [&](int a, int b) { return groups.bits[a] < groups.bits[b]; });
     return groups;
 }
 
@@ -65,33 +77,53 @@ int HorizontalMax(Lanes v) {
     return _mm_cvtsi128_si32(v) & 0xFF;
 }
 
+// How far the matches at one position reach: over every usable distance, and over the
+// cheapest group's distances.
+struct Reach {
+    int farthest;
+    int cheapest;
+};
+
 // Extends every match by the byte at window[256] (the current position): slot t grows by one
-// when window[t] equals it and drops to 0 otherwise. Lengths stop at 255 (kMaxCount). Returns
-// whether any match is now two bytes or longer.
-bool ExtendMatches(MatchRow* row, const uint8_t* window) {
+// when window[t] equals it and drops to 0 otherwise. Lengths stop at 255 (kMaxCount). A
+// one-byte reference costs three symbols for one, so reaches below 2 count as none.
+Reach ExtendMatches(MatchRow* row, const uint8_t* window, const DistanceGroups& groups) {
     const Lanes current = _mm_set1_epi8(static_cast<char>(window[256]));
     const Lanes one = _mm_set1_epi8(1);
-    Lanes any = _mm_setzero_si128();
+    const Lanes* cheapest = groups.member[groups.byCost[0]];
+    Lanes farthest = _mm_setzero_si128();
+    Lanes cheap = _mm_setzero_si128();
     for (int j = 0; j < kVectors; ++j) {
         const Lanes bytes =
             _mm_loadu_si128(reinterpret_cast<const Lanes*>(window + j * kLaneCount));
         const Lanes equal = _mm_cmpeq_epi8(bytes, current);
-        row->length[j] = _mm_and_si128(_mm_adds_epu8(row->length[j], one), equal);
-        any = _mm_or_si128(any, row->length[j]);
+        const Lanes length = _mm_and_si128(_mm_adds_epu8(row->length[j], one), equal);
+        row->length[j] = length;
+        farthest = _mm_max_epu8(farthest, _mm_and_si128(length, groups.usable[j]));
+        cheap = _mm_max_epu8(cheap, _mm_and_si128(length, cheapest[j]));
     }
-    // A one-byte reference costs three symbols for one, so a position with nothing longer is
-    // left to its literal. The OR of the lengths is 2 or more exactly when one of them is.
-    const Lanes longer = _mm_subs_epu8(any, one);
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(longer, _mm_setzero_si128())) != 0xFFFF;
+    // Most positions have nothing of two bytes: one test instead of two reductions.
+    const Lanes longer = _mm_subs_epu8(farthest, one);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(longer, _mm_setzero_si128())) == 0xFFFF) return {0, 0};
+    return {HorizontalMax(farthest), HorizontalMax(cheap)};
 }
 
-// Smallest distance of group g whose match is at least count long (highest slot first).
-int PickDistance(const MatchRow& row, const DistanceGroups& groups, int g, int count) {
+// Longest match among the distances of a member mask.
+inline int LongestIn(const MatchRow& row, const Lanes* member) {
+    Lanes longest = _mm_setzero_si128();
+    for (int j = 0; j < kVectors; ++j)
+        longest = _mm_max_epu8(longest, _mm_and_si128(row.length[j], member[j]));
+    return HorizontalMax(longest);
+}
+
+// Smallest distance among a member mask whose match is at least count long (highest slot
+// first); 0 when there is none.
+int PickDistance(const MatchRow& row, const Lanes* member, int count) {
     const Lanes wanted = _mm_set1_epi8(static_cast<char>(count));
     for (int j = kVectors - 1; j >= 0; --j) {
         const Lanes length = row.length[j];
         const Lanes atLeast = _mm_cmpeq_epi8(_mm_max_epu8(length, wanted), length);
-        const int hits = _mm_movemask_epi8(_mm_and_si128(atLeast, groups.member[g][j]));
+        const int hits = _mm_movemask_epi8(_mm_and_si128(atLeast, member[j]));
         if (hits) return 256 - (j * kLaneCount + 31 - __builtin_clz(static_cast<unsigned>(hits)));
     }
     return 0;
@@ -99,8 +131,9 @@ int PickDistance(const MatchRow& row, const DistanceGroups& groups, int g, int c
 
 class BackRefParser {
   public:
-    BackRefParser(const uint8_t* data, size_t size, uint8_t escape, const SymbolCosts& costs)
-        : data_(data), size_(size), escape_(escape), costs_(costs),
+    BackRefParser(const uint8_t* data, size_t size, uint8_t escape, const SymbolCosts& costs,
+                  int quickCounts)
+        : data_(data), size_(size), escape_(escape), quickCounts_(quickCounts), costs_(costs),
           groups_(GroupDistances(costs, escape)) {
         for (int v = 0; v < 256; ++v)
             countBits_[v] = costs.bits[v];
@@ -134,14 +167,19 @@ class BackRefParser {
         int zeros = 0;
         for (size_t i = length; i-- > 0;) {
             const size_t pos = begin + i;
-            const bool anyMatch = ExtendMatches(&row, pos < 256 ? head_ + pos : data + pos - 256);
-            if (pos < 256) ForgetBeforeStart(&row, pos);
+            Reach reach = ExtendMatches(&row, pos < 256 ? head_ + pos : data + pos - 256, groups_);
+            if (pos < 256) {
+                ForgetBeforeStart(&row, pos);
+                reach = {LongestIn(row, groups_.usable),
+                         LongestIn(row, groups_.member[groups_.byCost[0]])};
+                if (reach.farthest < 2) reach = {0, 0};
+            }
             zeros = data[pos] == 0 ? std::min(zeros + 1, kMaxCount) : 0;
             rest_[i] = LiteralBits(data[pos]) + rest_[i + 1];
             // Distance 0 appends zeros (the decoder's block starts zero-filled); it is usable
             // unless 0 is the escape.
-            if (anyMatch || (zeros > 1 && escape_ != 0))
-                ChooseReference(row, i, escape_ != 0 ? zeros : 0);
+            if (reach.farthest > 0 || (zeros > 1 && escape_ != 0))
+                ChooseReference(row, reach, i, escape_ != 0 ? zeros : 0);
         }
         for (size_t i = 0; i < length;) {
             const uint8_t value = data[begin + i];
@@ -163,18 +201,27 @@ class BackRefParser {
         memset(reinterpret_cast<uint8_t*>(row->length), 0, 256 - pos);
     }
 
-    void ChooseReference(const MatchRow& row, size_t i, int zeros) {
-        struct Reach {
+    void ChooseReference(const MatchRow& row, Reach found, size_t i, int zeros) {
+        struct GroupReach {
             int longest;
             int group;
         } reach[kMaxGroups + 1];
         int groupCount = 0;
-        for (int g = 0; g < groups_.count; ++g) {
-            Lanes longest = _mm_setzero_si128();
-            for (int j = 0; j < kVectors; ++j)
-                longest = _mm_max_epu8(longest, _mm_and_si128(row.length[j], groups_.member[g][j]));
-            const int value = HorizontalMax(longest);
-            if (value > 0) reach[groupCount++] = {value, g};
+        if (quickCounts_ > 0) {
+            // The cheapest group, and the group of the nearest distance that reaches farthest.
+            if (found.cheapest > 0) reach[groupCount++] = {found.cheapest, groups_.byCost[0]};
+            if (found.farthest > found.cheapest) {
+                const int d = PickDistance(row, groups_.usable, found.farthest);
+                reach[groupCount++] = {found.farthest, groups_.groupOf[d]};
+            }
+        } else {
+            // Once a group reaches as far as any distance can, the dearer groups cannot win.
+            for (int n = 0; n < groups_.count && found.farthest > 0; ++n) {
+                const int g = groups_.byCost[n];
+                const int value = n == 0 ? found.cheapest : LongestIn(row, groups_.member[g]);
+                if (value > 0) reach[groupCount++] = {value, g};
+                if (value == found.farthest) break;
+            }
         }
         if (zeros > 0) reach[groupCount++] = {zeros, kZeroGroup};
         if (groupCount == 0) return;
@@ -188,7 +235,14 @@ class BackRefParser {
         Tail best;
         int k = 1;
         for (int r = 0; r < groupCount; ++r) {
-            FoldTails(i, k, reach[r].longest, &best);
+            const int longest = reach[r].longest;
+            if (quickCounts_ > 0 && longest - k >= 2 * quickCounts_) {
+                // The shortest and the longest counts; the ones between seldom win.
+                FoldTails(i, k, k + quickCounts_ - 1, &best);
+                FoldTails(i, longest - quickCounts_ + 1, longest, &best);
+            } else {
+                FoldTails(i, k, longest, &best);
+            }
             k = reach[r].longest + 1;
             const uint32_t total = escapeBits + GroupBits(reach[r].group) + best.bits;
             if (total < rest_[i]) {
@@ -201,7 +255,7 @@ class BackRefParser {
             distance_[i] = 0;
         else if (count_[i] > 0)
             distance_[i] =
-                static_cast<uint8_t>(PickDistance(row, groups_, distance_[i], count_[i]));
+                static_cast<uint8_t>(PickDistance(row, groups_.member[distance_[i]], count_[i]));
     }
 
     // The bits of a count k and of everything after it.
@@ -253,6 +307,7 @@ class BackRefParser {
     const uint8_t* data_;
     size_t size_;
     uint8_t escape_;
+    int quickCounts_;
     SymbolCosts costs_;
     uint32_t countBits_[256];
     DistanceGroups groups_;
@@ -271,7 +326,7 @@ SymbolCosts FlatCosts() {
 }
 
 std::vector<uint8_t> EncodeBackRefs(const uint8_t* data, size_t size, uint8_t escape,
-                                    const SymbolCosts& costs) {
-    BackRefParser parser(data, size, escape, costs);
+                                    const SymbolCosts& costs, int quickCounts) {
+    BackRefParser parser(data, size, escape, costs, quickCounts);
     return parser.Run();
 }

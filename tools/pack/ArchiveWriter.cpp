@@ -20,7 +20,7 @@ ArchiveWriter::ArchiveWriter() : bytes_(kPayloadFirstEntry, 0) {
 bool ArchiveWriter::Add(const std::string& name, const std::string& info,
                         const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats) {
     std::vector<uint8_t> entry;
-    if (!EncodeDataEntry(name, info, data, method, stats, &entry)) return false;
+    if (!EncodeDataEntry(name, info, data, method, kLevelDefault, stats, &entry)) return false;
     AddRaw(entry);
     return true;
 }
@@ -39,10 +39,10 @@ void ArchiveWriter::AddRaw(const std::vector<uint8_t>& bytes) {
 }
 
 bool EncodeDataEntry(const std::string& name, const std::string& info,
-                     const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
-                     std::vector<uint8_t>* entry) {
+                     const std::vector<uint8_t>& data, uint32_t method, int level,
+                     CompressStats* stats, std::vector<uint8_t>* entry) {
     if (!DataDelivered(method) || data.size() > kCompressMaxSize) return false;
-    std::vector<uint8_t> stored = StoreData(data, method, stats);
+    std::vector<uint8_t> stored = StoreData(data, method, level, stats);
     // A compressed stream has at least its flags byte; none means the compressor gave up.
     if (stored.empty() && DataCompressed(method)) return false;
     *entry = EncodeEntry(name, info, stored, int32_t(data.size()), method);
@@ -76,10 +76,10 @@ void SealEntry(std::vector<uint8_t>* entry) {
     PutU32(&(*entry)[kCheckWord], EntryCheckword(entry->data(), uint32_t(entry->size())));
 }
 
-std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
+std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method, int level,
                                CompressStats* stats) {
     if (DataCompressed(method))
-        return CompressBest(data.data(), data.size(), kStagesAuto, stats);
+        return CompressBest(data.data(), data.size(), kStagesAuto, level, stats);
     std::vector<uint8_t> stored = data;
     if (DataInverted(method))
         for (uint8_t& b : stored)

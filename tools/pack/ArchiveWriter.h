@@ -14,7 +14,8 @@ class ArchiveWriter {
   public:
     ArchiveWriter();
 
-    // Methods 2 and 3 store the smallest stream the compressor finds (stats tells which). False,
+    // Methods 2 and 3 store the smallest stream the compressor finds at the default level
+    // (stats tells which). False,
     // and nothing added, for a method above 3 or an entry too large for the format's sizes.
     bool Add(const std::string& name, const std::string& info, const std::vector<uint8_t>& data,
              uint32_t method, CompressStats* stats = nullptr);
@@ -37,8 +38,8 @@ class ArchiveWriter {
 // the threads of the folder packer make in parallel. False for a method above 3 or data too
 // large for the format.
 bool EncodeDataEntry(const std::string& name, const std::string& info,
-                     const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
-                     std::vector<uint8_t>* entry);
+                     const std::vector<uint8_t>& data, uint32_t method, int level,
+                     CompressStats* stats, std::vector<uint8_t>* entry);
 
 // One entry with a correct checkword, or an empty vector when it would not fit the format.
 std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& info,
@@ -48,6 +49,7 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
 // Writes the right checkword into an entry that a test has changed.
 void SealEntry(std::vector<uint8_t>* entry);
 
-// The stored form of data under a method: as is, inverted, or the smallest compressed stream.
+// The stored form of data under a method: as is, inverted, or the smallest compressed stream
+// the compression level finds.
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
-                               CompressStats* stats = nullptr);
+                               int level = kLevelDefault, CompressStats* stats = nullptr);

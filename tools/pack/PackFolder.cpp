@@ -188,7 +188,7 @@ void EncodeFile(const FolderFile& file, const PackOptions& options, EncodedEntry
     if (read.bytes.size() != file.size)
         out->error = shown + " changed while it was packed";
     else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), read.bytes, options.method,
-                              &out->stats, &out->entry))
+                              options.level, &out->stats, &out->entry))
         out->error = "cannot encode " + shown;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/ArchiveFormat.h"
+#include "tools/compress/Compressor.h"
 
 // How far packing has come: files and their input bytes, added to the archive so far.
 struct PackProgress {
@@ -21,6 +22,8 @@ struct PackOptions {
     uint32_t method = 3;
     // One name a line, in the order the entries are written; empty: byte order of the names.
     std::string orderFile;
+    // Compression level of every entry, from kLevelFastest to kLevelBest.
+    int level = kLevelDefault;
     // Threads that encode entries at once; 0: one per processor. The archive is the same for
     // any number.
     uint32_t jobs = 0;

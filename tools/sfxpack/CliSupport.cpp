@@ -1,6 +1,8 @@
 // Helpers shared by sfxpack's commands: argument splitting, messages and whole-file I/O.
 #include "tools/sfxpack/Commands.h"
 
+#include "tools/compress/Compressor.h"
+
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -77,6 +79,28 @@ bool ParseArguments(int argc, char** argv, const std::vector<std::string>& value
             *error = "unknown option " + arg;
             return false;
         }
+    }
+    return true;
+}
+
+const char* const kLevelOption = "--level";
+const std::vector<std::string> kLevelFlags = {"-1", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"};
+
+bool ParseLevel(const Arguments& args, int* level, std::string* error) {
+    *level = kLevelDefault;
+    for (const auto& option : args.options) {
+        uint32_t value = 0;
+        if (option.first == kLevelOption) {
+            if (!ParseCount(option.second, kLevelBest, &value) || value < kLevelFastest) {
+                *error = "--level takes 1 (fastest) to 9 (smallest)";
+                return false;
+            }
+        } else if (Contains(kLevelFlags, option.first)) {
+            value = static_cast<uint32_t>(option.first[1] - '0');
+        } else {
+            continue;
+        }
+        *level = static_cast<int>(value);
     }
     return true;
 }

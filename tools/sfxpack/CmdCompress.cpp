@@ -1,4 +1,5 @@
-// sfxpack compress: one raw stream, the smallest of the allowed stage combinations.
+// sfxpack compress: one raw stream, the smallest of the allowed stage combinations that the
+// level finds.
 #include "tools/compress/Compressor.h"
 #include "archive/ArchiveFormat.h"
 #include "tools/sfxpack/Commands.h"
@@ -6,7 +7,7 @@
 int CmdCompress(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"--stages"}, {}, &args, &error))
+    if (!ParseArguments(argc, argv, {"--stages", kLevelOption}, kLevelFlags, &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 2) return UsageError(argv[0], "expects IN and OUT");
     StageSet stages = kStagesAuto;
@@ -14,6 +15,8 @@ int CmdCompress(int argc, char** argv) {
     if (stagesText && !ParseStageSet(stagesText->c_str(), &stages))
         return UsageError(argv[0], "--stages takes auto, none, or p, b and r together "
                                    "(prefix-class, back-references, runs)");
+    int level = kLevelDefault;
+    if (!ParseLevel(args, &level, &error)) return UsageError(argv[0], error);
     std::vector<uint8_t> data;
     if (!ReadWholeFile(args.positional[0], &data, &error)) {
         PrintError(argv[0], error);
@@ -25,7 +28,8 @@ int CmdCompress(int argc, char** argv) {
         return kExitUsage;
     }
     CompressStats stats;
-    const std::vector<uint8_t> stream = CompressBest(data.data(), data.size(), stages, &stats);
+    const std::vector<uint8_t> stream =
+        CompressBest(data.data(), data.size(), stages, level, &stats);
     if (stream.empty()) {
         PrintError(argv[0], "out of memory compressing " + args.positional[0]);
         return kExitFault;

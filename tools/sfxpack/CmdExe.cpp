@@ -47,7 +47,7 @@ int Exe(int argc, char** argv) {
     flags.push_back("--drop-signature");
     if (!ParseArguments(argc, argv,
                         {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
-                         "--elevation", "--icon", "--version-info"},
+                         "--elevation", "--icon", "--version-info", kLevelOption},
                         flags, &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");

@@ -75,6 +75,8 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
             return UsageError(command, "--method takes 0, 1, 2 or 3");
     }
     if (const std::string* order = args.Value("--order")) options.orderFile = *order;
+    std::string levelError;
+    if (!ParseLevel(args, &options.level, &levelError)) return UsageError(command, levelError);
     if (const std::string* jobs = args.Value("--jobs")) {
         if (!ParseCount(*jobs, kMaxJobs, &options.jobs) || options.jobs == 0)
             return UsageError(command, "--jobs takes a number of threads from 1 to 64");
@@ -101,7 +103,9 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
 }
 
 std::vector<std::string> PackFlags() {
-    return {"--follow-symlinks", "--skip-subfolders", "--quiet"};
+    std::vector<std::string> flags = kLevelFlags;
+    flags.insert(flags.end(), {"--follow-symlinks", "--skip-subfolders", "--quiet"});
+    return flags;
 }
 
 const std::string* OutputPath(const Arguments& args) {
@@ -125,7 +129,8 @@ namespace {
 int Pack(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-o", "--output", "--method", "--order", "--jobs"},
+    if (!ParseArguments(argc, argv,
+                        {"-o", "--output", "--method", "--order", "--jobs", kLevelOption},
                         PackFlags(), &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one DIR");

@@ -41,6 +41,13 @@ bool ParseArguments(int argc, char** argv, const std::vector<std::string>& value
                     const std::vector<std::string>& flagOptions, Arguments* out,
                     std::string* error);
 
+// The compression level options: "--level N" and its short forms "-1" to "-9".
+extern const char* const kLevelOption;
+extern const std::vector<std::string> kLevelFlags;
+// The level the last of those options gives, or the default without one; false with a reason
+// for a level outside 1 to 9.
+bool ParseLevel(const Arguments& args, int* level, std::string* error);
+
 // A non-negative decimal count that fits in `limit`; false for anything else.
 bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value);
 
@@ -65,11 +72,11 @@ struct FileTime {
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error);
 
-// The archive of a folder's files under the command's --method, --order, --jobs and the flags
-// below; prints the reason and returns kExitUsage for bad input.
+// The archive of a folder's files under the command's --method, --order, --jobs, --level and the
+// flags below; prints the reason and returns kExitUsage for bad input.
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive);
-// The flags of pack, which exe takes too: --follow-symlinks, --skip-subfolders, --quiet.
+// The flags of pack, which exe takes too: -1 to -9, --follow-symlinks, --skip-subfolders, --quiet.
 std::vector<std::string> PackFlags();
 // Runs a writing command; memory running out (a large payload in a 32-bit process) or a file
 // system error is reported as a fault instead of ending the program.

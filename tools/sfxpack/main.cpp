@@ -36,19 +36,22 @@ const Command kCommands[] = {
      "  --size N  the decoded size of the stream\n"
      "  on a decoding error prints the error code and writes no OUT (exit 1)\n",
      CmdDecompress},
-    {"compress", "IN OUT [--stages auto|none|p|b|r|pb|pr|br|pbr]",
+    {"compress", "IN OUT [--stages auto|none|p|b|r|pb|pr|br|pbr] [--level N | -N]",
      "Encode one raw compressed stream, the smallest the allowed stages give",
      "  --stages S  auto (default): every combination, the smallest kept; none: a plain copy;\n"
      "              otherwise exactly these stages (p prefix-class, b back-references, r runs)\n"
+     "  --level N   1 (fastest) to 9 (smallest), also written -1 to -9; default 3\n"
      "  the stream is decoded again before it is written; bad input exits 2\n",
      CmdCompress},
-    {"pack", "DIR -o OUT [--method 0|1|2|3] [--order FILE] [--jobs N]",
+    {"pack", "DIR -o OUT [--method 0|1|2|3] [--order FILE] [--jobs N] [--level N | -N]",
      "Make a payload archive from the regular files directly in DIR",
      "  -o OUT          the archive to write\n"
      "  --method M      method word of every entry (default 3: names inverted, data compressed)\n"
      "  --order FILE    entry order, one name a line, every file once (default: byte order)\n"
      "  --jobs N        threads encoding entries at once (default: one per processor);\n"
      "                  the archive is the same for any N\n"
+     "  --level N       compression, 1 (fastest) to 9 (smallest), also written -1 to -9;\n"
+     "                  default 3\n"
      "  --follow-symlinks  pack what links in DIR point to (default: a link is refused)\n"
      "  --skip-subfolders  leave subfolders out (default: they are refused, named)\n"
      "  --quiet         no progress line (shown only when stderr is a terminal)\n"
@@ -60,7 +63,7 @@ const Command kCommands[] = {
      "Make an installer: the stub with the archive as its resource EXE_DATA 1",
      "  -o OUT.exe         the installer to write\n"
      "  --payload ARCHIVE  an archive (or an installer whose payload is taken) instead of DIR\n"
-     "  --method, --order, --jobs  as for pack, with DIR\n"
+     "  --method, --order, --jobs, --level  as for pack, with DIR\n"
      "  --follow-symlinks, --skip-subfolders, --quiet  as for pack, with DIR\n"
      "  --stub STUB.exe    the stub; default, the first that exists of: <sfxpack's folder>/\n"
      "                     stub.exe, the installed one, the sibling win32 build's (see --version)\n"
