@@ -243,7 +243,7 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
          [](TestPayload& p) {
              p.Add({"sub", "x"});
          },
-         "Erreur CreateFile 5 : sub"},
+         "Erreur CreateFile 80 : sub"},
         {"a checkword mismatch",
          [](TestPayload& p) {
              p.AddWithBadCheckword({"bad.txt", "x"});
