@@ -151,31 +151,11 @@ int TextKeyValue(const char* text, int length, const char* key, char* buffer, in
     return stored;
 }
 
-void UnsignedDivide(uint32_t dividend, uint32_t divisor, uint32_t* quotient, uint32_t* remainder) {
-    if (divisor == 0) throw CtExceptionDiv0();
-    uint32_t d = divisor;
-    int shifts = 0;
-    while (!(d & 0x80000000u) && d * 2 <= dividend) {
-        d *= 2;
-        ++shifts;
-    }
-    uint32_t q = 0;
-    uint32_t r = dividend;
-    for (int i = 0; i <= shifts; ++i) {
-        q *= 2;
-        if (r >= d) {
-            r -= d;
-            q += 1;
-        }
-        d >>= 1;
-    }
-    *quotient = q;
-    *remainder = r;
-}
-
 char* NumberToText(uint32_t value, char* buffer, int base) {
     static const char kDigits[] = "0123456789ABCDEF";
-    if (base > 16) return nullptr;
+    // Base 1 never reaches a quotient of 0 and would write digits without end; base 0 would
+    // raise the division's exception through here.
+    if (base < 2 || base > 16) return nullptr;
     // Room for 32 digits, so bases 2 to 6 fit as well as base 10.
     char store[32];
     int count = 0;

@@ -114,6 +114,9 @@ TEST(Numbers, DivideAndConvert) {
     EXPECT_STREQ(NumberToText(0xFFFFFFFFu, buf, 10), "4294967295");
     EXPECT_STREQ(NumberToText(0xFFFFFFFFu, buf, 2), "11111111111111111111111111111111");
     EXPECT_EQ(NumberToText(1, buf, 17), nullptr);
+    // Base 1 never ends, base 0 divides by zero: both refused.
+    EXPECT_EQ(NumberToText(5, buf, 1), nullptr);
+    EXPECT_EQ(NumberToText(5, buf, 0), nullptr);
 }
 
 TEST(TextFormat, CutsAtCapacity) {
