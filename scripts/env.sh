@@ -21,13 +21,30 @@ sfx_start_display() {
     return 1
 }
 
-# Makes the 32-bit Wine prefix once, before tests start in parallel.
+# Makes the Wine prefix of this machine's line once, before tests start in parallel, and says
+# which line runs the Windows programs. Fails, saying why, when Wine cannot run here.
 sfx_prepare_wine() {
-    export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-sfx}"
-    export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "Creating Wine prefix $WINEPREFIX" >&2
-        wineboot -i >/dev/null 2>&1 || true
-        wineserver -w || true
+    local scripts log
+    scripts="$(dirname "${BASH_SOURCE[0]}")"
+    . "$scripts/wine-line.sh"
+    sfx_wine_env || return 1
+    echo "Windows programs run on the $(sfx_wine_line_name) line (prefix $WINEPREFIX)" >&2
+    if ! sfx_prefix_fits; then
+        echo "$WINEPREFIX is not a $WINEARCH prefix, which this line needs:" \
+             "use another WINEPREFIX" >&2
+        return 1
     fi
+    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    echo "Creating Wine prefix $WINEPREFIX ($WINEARCH)" >&2
+    log=$(mktemp)
+    "$scripts/wine-run" wineboot -i >"$log" 2>&1 || true
+    # The registry files are written when the Wine server ends.
+    timeout 300 wineserver -w || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Wine could not make its prefix; it said:" >&2
+        tail -n 5 "$log" >&2
+        rm -f "$log"
+        return 1
+    fi
+    rm -f "$log"
 }
