@@ -3,22 +3,22 @@
 # Starts Xvfb on a free display unless DISPLAY already works; the server ends with the shell.
 sfx_start_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    local n
-    for n in $(seq 90 120); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        SFX_XVFB_PID=$!
-        export DISPLAY=":$n"
-        local i
-        for i in $(seq 1 50); do
-            xdpyinfo >/dev/null 2>&1 && break
-            sleep 0.1
-        done
-        trap 'kill $SFX_XVFB_PID 2>/dev/null || true' EXIT
-        return 0
+    local ready deadline=$((SECONDS + 60))
+    ready=$(mktemp)
+    # Xvfb picks a free display itself and writes its number once it takes connections.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
+    SFX_XVFB_PID=$!
+    trap 'kill $SFX_XVFB_PID 2>/dev/null || true' EXIT
+    until grep -q . "$ready"; do
+        if ! kill -0 "$SFX_XVFB_PID" 2>/dev/null || [ $SECONDS -ge $deadline ]; then
+            echo "Xvfb did not start" >&2
+            rm -f "$ready"
+            return 1
+        fi
+        sleep 0.1
     done
-    echo "no free X display" >&2
-    return 1
+    export DISPLAY=":$(head -n 1 "$ready")"
+    rm -f "$ready"
 }
 
 # Makes the Wine prefix of this machine's line once, before tests start in parallel, and says

@@ -53,7 +53,10 @@ sfx_private_binfmt() {
 # own user and group ids again (Wine keys its server's socket on the user id).
 sfx_exec_private() {
     exec unshare --user --map-root-user --mount sh -c '
-        mount -t binfmt_misc binfmt_misc "$1" && printf "%s" "$2" >"$1/register" || exit 1
+        if ! mount -t binfmt_misc binfmt_misc "$1" || ! printf "%s" "$2" >"$1/register"; then
+            echo "wine-run: cannot register qemu-i386 in a private binfmt_misc" >&2
+            exit 1
+        fi
         uid=$3 gid=$4
         shift 4
         exec unshare --user --map-user="$uid" --map-group="$gid" "$@"' \
