@@ -23,8 +23,6 @@ suite() {
 suite "host tests" ctest --test-dir build/host --output-on-failure --no-tests=error -j "$(nproc)"
 suite "win32 tests (Wine, $line)" \
     ctest --test-dir build/win32 --output-on-failure --no-tests=error -j "$(nproc)"
-if [ -x scripts/fuzz.sh ]; then
-    suite "fuzzers (brief)" scripts/fuzz.sh 15
-fi
+suite "fuzzers (brief)" scripts/fuzz.sh 15
 echo "Windows tests ran on the $line line; $([ $status -eq 0 ] && echo passed || echo FAILED)"
 exit $status
