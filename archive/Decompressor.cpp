@@ -147,44 +147,114 @@ void PrefixClassDecoder::BuildLookup() {
     }
 }
 
+namespace {
+
+// The fast paths keep at least 56 bits of the bit stream in a register, MSB first. Each refill
+// loads the 8 bytes after those already held, an address known a round ahead, so the load
+// stays off the decoding chain. Refills go on only while a whole load fits with a byte to
+// spare: codes decoded from the window then end before the last byte, where no end-of-stream
+// rule can apply.
+class BitWindow {
+  public:
+    BitWindow(const unsigned char* stream, int length, int bytePos, int bitPos)
+        : stream_(stream), next_(stream + bytePos), last_(stream + length - kLoad - 1), bits(0),
+          held(0), bitPos_(bitPos) {}
+
+    // False when the end of the stream is too near for a whole load.
+    bool Refill() {
+        if (next_ > last_) return false;
+        bits |= LoadBits(next_) >> held;
+        next_ += (63 - held) >> 3;
+        held |= 56;
+        if (bitPos_) {
+            // The first load starts at the cursor's byte.
+            bits <<= bitPos_;
+            held -= unsigned(bitPos_);
+            bitPos_ = 0;
+            return Refill();
+        }
+        return true;
+    }
+
+    // The cursor after the bits used: everything loaded but the bits still held.
+    void Leave(int& bytePos, int& bitPos) const {
+        int used = int(next_ - stream_) * 8 - int(held) + bitPos_;
+        bytePos = used >> 3;
+        bitPos = used & 7;
+    }
+
+  private:
+    static const int kLoad = 8;
+    const unsigned char* stream_;
+    const unsigned char* next_; // first byte not yet held
+    const unsigned char* last_; // last byte a load may start at
+
+  public:
+    uint64_t bits;
+    unsigned held; // bits of the window that hold the stream
+
+  private:
+    int bitPos_; // the cursor's bit before the first load
+};
+
+} // namespace
+
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
     int count = 0;
-    // The table path reads 8 bytes at a time and uses at most 4 x 13 bits of them, and only
-    // while ten bytes lie ahead: its codes end at least two bytes before the last, so no
-    // end-of-stream rule can apply to them. The rest goes symbol by symbol, and so do short
-    // streams, which would not repay building the table.
-    const int kAhead = 10, kLookups = 4, kMinimumStream = 256;
-    const int kRoundRoom = kLookups * kMaxPerEntry + 1; // each lookup stores 4 bytes
-    if (bitLength_ >= kMinimumStream) {
+    BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
+    if (bitLength_ >= kTableStream) {
+        // Long streams repay a table: one lookup of the next 13 bits gives up to three codes.
+        // Four lookups take at most 52 bits.
         BuildLookup();
         const uint32_t* lookup = lookup_;
-        const unsigned char* stream = bits_;
-        const int streamLength = bitLength_;
-        int position = bytePos_;
-        unsigned bit = bitPos_;
+        const int kLookups = 4, kRoundRoom = kLookups * kMaxPerEntry + 1; // 4-byte stores
         bool rare = false;
-        while (!rare && streamLength - position >= kAhead && capacity - count >= kRoundRoom) {
-            uint64_t window = LoadBits(stream + position) << bit;
-            unsigned used = 0;
+        while (!rare && capacity - count >= kRoundRoom && window.Refill()) {
             for (int k = 0; k < kLookups; ++k) {
-                uint32_t entry = lookup[window >> (64 - kLookupBits)];
+                uint32_t entry = lookup[window.bits >> (64 - kLookupBits)];
                 if (!entry) {
-                    rare = true; // NextSymbol settles it with the right error
+                    rare = true; // four zeros or a bad place: NextSymbol raises the error
                     break;
                 }
                 uint32_t symbols = entry >> kSymbolShift;
                 memcpy(output + count, &symbols, 4);
                 count += (entry >> kCountShift) & 3;
-                window <<= entry & 63;
-                used += entry & 0x0F;
+                window.bits <<= entry & 63;
+                window.held -= entry & 0x0F;
             }
-            bit += used;
-            position += bit >> 3;
-            bit &= 7;
         }
-        bytePos_ = position;
-        bitPos_ = int(bit);
+    } else {
+        // Short ones decode without a table: a code's class is the count of its leading zeros
+        // and its length follows from the class. Byte c of lengths is the length of a class-c
+        // code; class 4 stands for four zeros. Four codes take at most 48 bits; a round that
+        // meets four zeros or a bad place is left to NextSymbol, which raises the error.
+        uint64_t lengths = uint64_t(1) << 32;
+        int offsets[5] = {};
+        for (int c = 0; c < 4; ++c) {
+            lengths |= uint64_t(c + 1 + widths_[c]) << (8 * c);
+            offsets[c] = bases_[c] - (1 << widths_[c]); // a code's bits read 2^w + index
+        }
+        const uint64_t kFourZeros = uint64_t(1) << 59; // caps the leading zeros at 4
+        const int kCodes = 4;
+        while (capacity - count >= kCodes && window.Refill()) {
+            uint64_t bits = window.bits;
+            unsigned used = 0, bad = 0;
+            for (int k = 0; k < kCodes; ++k) {
+                unsigned cls = unsigned(__builtin_clzll(bits | kFourZeros));
+                unsigned length = unsigned(lengths >> (cls * 8)) & 63;
+                unsigned place = unsigned(bits >> (64 - length)) + unsigned(offsets[cls]);
+                bad |= (cls >> 2) | (place >> 8);
+                output[count + k] = table_[place & 0xFF];
+                bits <<= length;
+                used += length;
+            }
+            if (bad) break;
+            window.bits = bits;
+            window.held -= used;
+            count += kCodes;
+        }
     }
+    window.Leave(bytePos_, bitPos_);
     unsigned char symbol;
     while (NextSymbol(&symbol)) {
         if (count >= capacity) Raise(kErrTooManySymbols);
@@ -196,35 +266,59 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
 namespace {
 
 const int kWord = 8;
+const int kLongest = 255; // the largest count of a reference or a run
 
-// Copies the bytes before the next escape byte (or the end of the input) and moves in and out
-// past them; raises overflowCode when they do not fit. Whole words are copied ahead of the
-// check where the room allows: bytes past the output so far are scratch until written for good.
-void CopyLiterals(unsigned char escape, const unsigned char* input, int inputLength, int& in,
-                  unsigned char* output, int capacity, int& out, int overflowCode) {
-    while (in < inputLength) {
-        if (inputLength - in >= kWord && capacity - out >= kWord) {
-            uint64_t word = LoadWord(input + in);
-            StoreWord(output + out, word);
-            int literals = BytesBefore(word, escape);
-            in += literals;
-            out += literals;
-            if (literals < kWord) return;
-            // A long stretch: let the library find its end.
-            const void* hit = memchr(input + in, escape, inputLength - in);
-            int rest =
-                hit ? int(static_cast<const unsigned char*>(hit) - input) - in : inputLength - in;
-            if (rest > capacity - out) Raise(overflowCode);
-            memcpy(output + out, input + in, rest);
-            in += rest;
-            out += rest;
-            return;
-        } else {
-            if (input[in] == escape) return;
-            if (1 > capacity - out) Raise(overflowCode);
-            output[out++] = input[in++];
-        }
+// The fast loops below run while the output has room for the longest copy or run plus a word:
+// they copy whole words ahead of the output's end and let the next write put the right bytes
+// over the surplus, so they never check byte by byte. The exact loops finish near the ends.
+const int kFastRoom = kLongest + kWord;
+
+// Appends count bytes repeating the pattern that starts distance bytes back (1 to 255), in
+// words; writes at least two words, and up to kWord - 1 bytes past the count.
+void CopyBack(unsigned char* to, int distance, int count) {
+    int stride = distance;
+    if (distance < kWord) {
+        // Short distances repeat: the first word byte by byte, then words from a whole number
+        // of periods back, at least a word away.
+        static const unsigned char kStride[kWord] = {0, 8, 8, 9, 8, 10, 12, 14};
+        for (int k = 0; k < kWord; ++k)
+            to[k] = to[k - distance];
+        stride = kStride[distance];
+        StoreWord(to + kWord, LoadWord(to + kWord - stride));
+    } else {
+        // Most references are short: two words without a loop test.
+        StoreWord(to, LoadWord(to - stride));
+        StoreWord(to + kWord, LoadWord(to + kWord - stride));
     }
+    for (int k = 2 * kWord; k < count; k += kWord)
+        StoreWord(to + k, LoadWord(to + k - stride));
+}
+
+// Writes count copies of value in words: at least two, and up to kWord - 1 bytes past the count.
+void FillWords(unsigned char* to, unsigned char value, int count) {
+    uint64_t word = kOnes * value;
+    StoreWord(to, word);
+    StoreWord(to + kWord, word);
+    for (int k = 2 * kWord; k < count; k += kWord)
+        StoreWord(to + k, word);
+}
+
+// The fast loops' literal step: copies the next input word ahead and moves past its bytes
+// before the first escape; true when it held none.
+bool CopyLiteralWord(unsigned char escape, const unsigned char* input, int& in,
+                     unsigned char* output, int& out) {
+    uint64_t word = LoadWord(input + in);
+    StoreWord(output + out, word);
+    int literals = BytesBefore(word, escape);
+    in += literals;
+    out += literals;
+    return literals == kWord;
+}
+
+// The exact loops' output: one byte, when it fits.
+void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int overflowCode) {
+    if (1 > capacity - out) Raise(overflowCode);
+    output[out++] = b;
 }
 
 } // namespace
@@ -232,14 +326,35 @@ void CopyLiterals(unsigned char escape, const unsigned char* input, int inputLen
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
     int in = 0, out = 0;
-    for (;;) {
-        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRefOverflow);
-        if (in == inputLength) return out;
+    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
+        if (CopyLiteralWord(escape, input, in, output, out)) continue;
+        if (inputLength - in < 3) break; // the exact loop settles a short tail
+        int distance = input[in + 1];
+        if (distance == escape) {
+            output[out++] = escape;
+            in += 2;
+            continue;
+        }
+        int count = input[in + 2];
+        in += 3;
+        if (distance > out) Raise(kErrDistance);
+        if (distance == 0)
+            FillWords(output + out, 0, count); // the block's own fresh zeros copied onto themselves
+        else
+            CopyBack(output + out, distance, count);
+        out += count;
+    }
+    while (in < inputLength) {
+        unsigned char b = input[in];
+        if (b != escape) {
+            PutByte(b, output, capacity, out, kErrRefOverflow);
+            ++in;
+            continue;
+        }
         if (inputLength - in < 2) Raise(kErrRefTruncated);
         int distance = input[in + 1];
         if (distance == escape) {
-            if (1 > capacity - out) Raise(kErrRefOverflow);
-            output[out++] = escape;
+            PutByte(escape, output, capacity, out, kErrRefOverflow);
             in += 2;
             continue;
         }
@@ -248,44 +363,50 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
         in += 3;
         if (distance > out) Raise(kErrDistance);
         if (count > capacity - out) Raise(kErrRefOverflow);
+        // Byte by byte, so a short distance repeats a pattern; distance 0 writes zeros.
         unsigned char* to = output + out;
-        if (distance == 0) {
-            // Copies the block's own (fresh, zero) bytes onto themselves.
-            memset(to, 0, count);
-        } else if (distance >= kWord && capacity - out - count >= kWord) {
-            for (int k = 0; k < count; k += kWord)
-                StoreWord(to + k, LoadWord(to + k - distance));
-        } else {
-            // Overlapping: byte by byte, so a short distance repeats a pattern.
-            for (int k = 0; k < count; ++k)
-                to[k] = to[k - distance];
-        }
+        for (int k = 0; k < count; ++k)
+            to[k] = distance ? to[k - distance] : 0;
         out += count;
     }
+    return out;
 }
 
 int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
                unsigned char* output, int capacity) {
     int in = 0, out = 0;
-    unsigned char previous = 0;
-    for (;;) {
-        int before = out;
-        CopyLiterals(escape, input, inputLength, in, output, capacity, out, kErrRunOverflow);
-        if (out > before) previous = output[out - 1];
-        if (in == inputLength) return out;
+    // A run repeats the last byte written, or 0 before any.
+    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
+        if (CopyLiteralWord(escape, input, in, output, out)) continue;
+        if (inputLength - in < 2) break; // the exact loop settles a short tail
+        int count = input[in + 1];
+        in += 2;
+        if (count == escape) {
+            output[out++] = escape;
+            continue;
+        }
+        FillWords(output + out, out ? output[out - 1] : 0, count);
+        out += count;
+    }
+    while (in < inputLength) {
+        unsigned char b = input[in];
+        if (b != escape) {
+            PutByte(b, output, capacity, out, kErrRunOverflow);
+            ++in;
+            continue;
+        }
         if (inputLength - in < 2) Raise(kErrRunTruncated);
         int count = input[in + 1];
         in += 2;
         if (count == escape) {
-            if (1 > capacity - out) Raise(kErrRunOverflow);
-            output[out++] = escape;
-            previous = escape;
+            PutByte(escape, output, capacity, out, kErrRunOverflow);
             continue;
         }
         if (count > capacity - out) Raise(kErrRunOverflow);
-        memset(output + out, previous, count);
+        memset(output + out, out ? output[out - 1] : 0, count);
         out += count;
     }
+    return out;
 }
 
 namespace {

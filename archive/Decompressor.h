@@ -65,6 +65,8 @@ class PrefixClassDecoder {
   private:
     // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
     static const int kLookupBits = 13;
+    // Bit streams from this length on decode through the table, which costs per call.
+    static const int kTableStream = 8192;
     void BuildLookup();
 
     uint8_t widths_[4];

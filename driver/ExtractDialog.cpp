@@ -6,9 +6,9 @@
 enum { kControlMessage = 20 };
 
 CtExtractDlg::CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
-                           const PayloadArchive& archive)
+                           const PayloadArchive& archive, InstallFailure& failure)
     : M_DIALOG(owner, "AUTO_KVR"), textControl(nullptr), folderPath(folderPath),
-      folderPathCapacity(folderPathCapacity), archive(archive) {}
+      folderPathCapacity(folderPathCapacity), archive(archive), failure(failure) {}
 
 void CtExtractDlg::OnInitDialog(MSG_REC*) {
     CenterOnScreen(0, 0);
@@ -28,6 +28,6 @@ void CtExtractDlg::OnCommand(MSG_REC* record) {
     RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     MSG waiting;
     PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
-    int done = ExtractPayload(folderPath, folderPathCapacity, archive);
+    int done = ExtractPayload(folderPath, folderPathCapacity, archive, failure);
     EndDialog(handle, done ? 1 : 0);
 }

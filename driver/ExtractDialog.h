@@ -1,16 +1,18 @@
 // The dialog under which the payload is unpacked: no buttons, a short text beside the logo; it
-// starts the extraction by itself and ends with 1 once done (0 when the folder cannot be had).
+// starts the extraction by itself and ends with 1 once done (0 when the extraction stopped).
 #pragma once
 #include "archive/PayloadArchive.h"
+#include "driver/InstallFailure.h"
 #include "framework/Dialog.h"
 
 enum { kCommandExtract = 100 };
 
 class CtExtractDlg : public M_DIALOG {
   public:
-    // folderPath (lent, capacity bytes) receives the extraction folder's path.
+    // folderPath (lent, capacity bytes) receives the extraction folder's path; failure (lent)
+    // why the extraction stopped.
     CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
-                 const PayloadArchive& archive);
+                 const PayloadArchive& archive, InstallFailure& failure);
 
     void OnInitDialog(MSG_REC* record) override;
     void OnCommand(MSG_REC* record) override;
@@ -19,4 +21,5 @@ class CtExtractDlg : public M_DIALOG {
     char* folderPath;
     int32_t folderPathCapacity;
     const PayloadArchive& archive;
+    InstallFailure& failure;
 };

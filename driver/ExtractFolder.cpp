@@ -3,95 +3,62 @@
 #include <windows.h>
 
 #include "archive/CtMem.h"
+#include "driver/ExtractFolderTrust.h"
 #include "driver/PayloadEntry.h"
+#include "support/HFile.h"
 #include "support/Text.h"
 
-int CleanBatch::Add(const char* path, int) {
-    TextCopy(paths[foundCount], path, kFilePathCapacity);
-    ++foundCount;
-    return foundCount < kCleanBatchPaths;
-}
-
-// "<temp>\tmp_qor" into folderPath and "<temp>\tmp_qor\*.*" into pattern, or 0 when either
-// would not fit: a cut path names another folder, whose files the cleaning would delete.
-static int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
-    DWORD length = GetTempPathA(static_cast<DWORD>(capacity), folderPath);
-    if (length == 0 || length >= static_cast<DWORD>(capacity)) return 0;
-    if (folderPath[length - 1] != '\\' && !TextAppendWithin(folderPath, capacity, "\\")) return 0;
-    if (!TextAppendWithin(folderPath, capacity, "tmp_qor")) return 0;
-    pattern[0] = '\0';
-    return TextAppendWithin(pattern, patternCapacity, folderPath) &&
-           TextAppendWithin(pattern, patternCapacity, "\\*.*");
-}
-
-static int EnterFolder(const char* folderPath) {
-    if (SetCurrentDirectoryA(folderPath)) return 1;
-    CreateDirectoryA(folderPath, nullptr);
-    return SetCurrentDirectoryA(folderPath) != 0;
-}
-
-// Deletes the files of the folder (not its folders, nor names beginning with '.') in passes of
-// at most 20, until a pass finds none or the failures so far reach the files a pass found.
-static void CleanFolder(const char* pattern) {
-    CleanBatch batch;
-    int failures = 0;
-    for (;;) {
-        batch.foundCount = 0;
-        ForEachFile(pattern, batch, &CleanBatch::Add, 0);
-        if (batch.foundCount == 0 || failures >= batch.foundCount) return;
-        for (int i = batch.foundCount - 1; i >= 0; --i) {
-            SetFileAttributesA(batch.paths[i], FILE_ATTRIBUTE_NORMAL); // clears read-only
-            // A file that another program holds open with share-delete is only marked for
-            // deletion and stays listed: counted as a failure, or the passes would not end.
-            if (!DeleteFileA(batch.paths[i]) ||
-                GetFileAttributesA(batch.paths[i]) != INVALID_FILE_ATTRIBUTES)
-                ++failures;
-        }
-    }
-}
-
 // Writes entry index, whose name and decoded size a first read gave, into the current folder.
-static void WriteEntry(const PayloadArchive& archive, int index, const char* name, int size) {
+// 0 when its file cannot be made, or not written in full.
+static int WriteEntry(const PayloadArchive& archive, int index, const char* name, int size) {
     if (!EntryNameAccepted(archive, index, name)) {
         ReportPayloadFault(kFaultUnsafeName, name);
-        return;
+        return 1;
     }
     CtMem block(size + kEntrySlack);
     if (!block.data) {
         // A file of zeros would pass for the data.
         ReportPayloadFault(kFaultNoMemory, name);
-        return;
+        return 1;
     }
     char info[kEntryInfoCapacity] = {};
     int capacity = size;
     archive.ReadEntry(index, nullptr, 0, info, sizeof info, block.data, &capacity);
     H_FILE file;
-    if (!file.Open(name, CREATE_ALWAYS, GENERIC_READ | GENERIC_WRITE)) {
+    // Never over a file that is already there: the cleaning left none, so one is a link, a
+    // second name of an earlier entry, or someone else's.
+    if (!file.Open(name, CREATE_NEW, GENERIC_READ | GENERIC_WRITE)) {
         ReportPayloadFault(kFaultCreate, name, file.lastError);
-        return;
+        return 0;
     }
-    if (file.Write(block.data, size) != static_cast<DWORD>(size))
+    if (file.Write(block.data, size) != static_cast<DWORD>(size)) {
         ReportPayloadFault(kFaultWrite, name, file.lastError);
+        return 0;
+    }
     // After the last write, which would change it again.
     file.SetWriteTimeFromInfo(info, 0);
+    return 1;
 }
 
-int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive) {
+int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive,
+                   InstallFailure& failure) {
     char pattern[kFilePathCapacity];
-    if (!folderPath || folderPathCapacity < 1) return 0;
+    if (!folderPath || folderPathCapacity < 1) return failure.Set(kFailureFolder, nullptr);
     if (!NameFolder(folderPath, folderPathCapacity, pattern, sizeof pattern)) {
         folderPath[0] = '\0';
         ReportPayloadFault(kFaultFolder, nullptr);
-        return 0;
+        return failure.Set(kFailureFolder, nullptr);
     }
-    if (!EnterFolder(folderPath)) {
+    TrustedFolder folder;
+    if (!folder.Enter(folderPath, failure)) {
         ReportPayloadFault(kFaultFolder, folderPath);
         return 0;
     }
-    CleanFolder(pattern);
+    if (!folder.Clean(pattern, failure)) return 0;
     char name[kEntryNameCapacity] = {};
     int size = 0;
-    for (int i = 0; archive.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size); ++i)
-        WriteEntry(archive, i, name, size);
+    for (int i = 0; archive.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size); ++i) {
+        if (!WriteEntry(archive, i, name, size)) return failure.Set(kFailureEntry, name);
+    }
     return 1;
 }

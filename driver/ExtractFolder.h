@@ -2,21 +2,12 @@
 // earlier run left and filled with every payload entry.
 #pragma once
 #include "archive/PayloadArchive.h"
-#include "support/HFile.h"
-
-enum { kCleanBatchPaths = 20 };
-
-// The files collected by one pass of the cleaning.
-struct CleanBatch {
-    int foundCount = 0;
-    char paths[kCleanBatchPaths][kFilePathCapacity];
-
-    // ForEachFile's callback: collects path; 0 (stop) once the batch is full.
-    int Add(const char* path, int userData);
-};
+#include "driver/InstallFailure.h"
 
 // Leaves the folder's path (no final backslash) in folderPath and the process's current
-// directory in the folder, cleans it and writes the entries. 1 once the folder is the current
-// directory, whatever happens to single files; 0, with nothing deleted or written, when the
-// folder cannot be named without cutting its path, nor entered, nor created.
-int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive);
+// directory in the folder, cleans it and writes the entries. 1 once every entry is written;
+// 0, with failure saying why, when the folder cannot be named without cutting its path, made,
+// entered or trusted (then nothing is deleted or written), when something in it cannot be
+// cleared away, or when an entry is not written in full. Nothing may be started then.
+int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive,
+                   InstallFailure& failure);

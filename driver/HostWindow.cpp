@@ -1,7 +1,5 @@
 #include "driver/HostWindow.h"
 
-char g_CommandLine[kCommandLineCapacity];
-
 H_FEN::H_FEN(const char* title) : MAIN_FENETRE(nullptr, title) {
     Create();
     ShowWindow(handle, SW_HIDE);
@@ -14,6 +12,9 @@ void H_FEN::OnCreated() {
 
 void H_FEN::OnCommand(MSG_REC* record) {
     if (LOWORD(record->wParam) != kCommandRunInstall) return;
-    RunInstall(g_CommandLine);
+    // The process's own command line, whole: install.exe gets all of it. A second command, as
+    // another program may post one while a program is waited on, must not close the window
+    // under the sequence that runs.
+    if (RunSequence(SkipProgramName(GetCommandLineA())) == kSequenceRanBefore) return;
     PostMessageA(handle, WM_CLOSE, 0, 0);
 }

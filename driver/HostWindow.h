@@ -3,12 +3,10 @@
 // message boxes.
 #pragma once
 #include "driver/InstallCommand.h"
+#include "driver/InstallFailure.h"
 #include "framework/Fenetre.h"
 
-// The installer's command line (at most 511 characters), filled at start-up.
-extern char g_CommandLine[kCommandLineCapacity];
-
-enum { kCommandRunInstall = 400 };
+enum { kCommandRunInstall = 400, kSequenceRanBefore = -1 };
 
 class H_FEN : public MAIN_FENETRE {
   public:
@@ -19,6 +17,12 @@ class H_FEN : public MAIN_FENETRE {
     void OnCommand(MSG_REC* record) override;
 
     // Survey, confirmation, extraction, pre-install program, install.exe. 1 when the sequence
-    // ran to its end, 0 when it stopped early.
-    int RunInstall(const char* commandLine);
+    // ran to its end, 0 when it stopped early; failure says why when it was not the user's
+    // choice nor the payload's.
+    int RunInstall(const char* commandLine, InstallFailure& failure);
+    // Names the failure: a message box, or with "auto=1" the log channels.
+    void ReportFailure(const InstallFailure& failure, const char* commandLine);
+    // The whole run, at most once per process: RunInstall, the report, the application's exit
+    // code. Returns the failure's kind (the exit code), or kSequenceRanBefore.
+    int RunSequence(const char* commandLine);
 };

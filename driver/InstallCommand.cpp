@@ -33,3 +33,21 @@ int QuoteCommand(const char* program, const char* arguments, char* output, int c
     const char* pieces[] = {"\"", program, "\"", args[0] ? " " : "", args};
     return AppendAll(output, capacity, pieces, 5);
 }
+
+const char* SkipProgramName(const char* commandLine) {
+    if (!commandLine) return "";
+    const char* at = commandLine;
+    int quoted = 0;
+    for (; *at && (quoted || (*at != ' ' && *at != '\t')); ++at) {
+        if (*at == '"') quoted = !quoted;
+    }
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    return at;
+}
+
+int AutoConfirms(const char* commandLine) {
+    char head[256];
+    TextCopy(head, commandLine ? commandLine : "", sizeof head);
+    return TextSearch(head, "auto=1", 1, 0) != 0;
+}

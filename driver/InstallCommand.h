@@ -3,12 +3,9 @@
 #pragma once
 
 enum {
-    kCommandLineCapacity = 512, // the installer's command line, at most 511 characters
     kFolderPathCapacity = 256,  // the extraction folder's path
     kProgramNameCapacity = 128, // an entry name the sequence starts (pre-install program)
     kProgramPathCapacity = kFolderPathCapacity + kProgramNameCapacity,
-    // Quotes, a blank and the whole command line after a program path.
-    kProgramCommandCapacity = kProgramPathCapacity + 3 + kCommandLineCapacity,
 };
 
 // folder, a backslash unless it ends in one, then name. 1, or 0 with output emptied when the
@@ -18,3 +15,11 @@ int JoinFolderFile(const char* folder, const char* name, char* output, int capac
 // The program's path in quotes (a folder such as C:\Users\Jean Dupont holds a blank), then a
 // blank and arguments when they are not empty. 1, or 0 with output emptied when it would not fit.
 int QuoteCommand(const char* program, const char* arguments, char* output, int capacity);
+
+// What follows the program's name on a process command line (as GetCommandLine gives it): the
+// name ends at the first blank or tab outside quotes; the blanks after it are skipped.
+const char* SkipProgramName(const char* commandLine);
+
+// 1 when "auto=1" (letter case significant) is in the first 255 characters of commandLine: the
+// user is not asked, and no failure message waits for a click.
+int AutoConfirms(const char* commandLine);

@@ -1,5 +1,6 @@
 #include "driver/KvrDialog.h"
 
+#include "driver/InstallCommand.h"
 #include "support/Text.h"
 #include "support/Win32Forward.h"
 
@@ -16,5 +17,5 @@ void KVR_DLG::OnInitDialog(MSG_REC*) {
     CenterOnScreen(0, 0);
     ForwardSetWindowText(GetDlgItem(handle, kControlMessage), message);
     // Letter case counts: "AUTO=1" asks the user, "auto=10" confirms.
-    if (TextSearch(commandLine, "auto=1", 1, 0)) PostMessageA(handle, WM_COMMAND, IDOK, 0);
+    if (AutoConfirms(commandLine)) PostMessageA(handle, WM_COMMAND, IDOK, 0);
 }

@@ -1,7 +1,6 @@
 #include "driver/LaunchProgram.h"
 
-#include <windows.h>
-
+#include "archive/CtMem.h"
 #include "driver/InstallCommand.h"
 #include "framework/Application.h"
 #include "support/LogChannel.h"
@@ -9,7 +8,11 @@
 
 namespace {
 
-// The two handles CreateProcessA gives; both are closed on every path.
+// A program whose manifest asks for more rights than the process has; not in every SDK's
+// headers.
+const DWORD kElevationRequired = 740;
+
+// The handles of a started process; both are closed on every path.
 struct ProcessHandles {
     PROCESS_INFORMATION info = {};
     ~ProcessHandles() {
@@ -18,8 +21,8 @@ struct ProcessHandles {
     }
 };
 
-void ReportStartFailure(DWORD error) {
-    TextFormat(g_ReportBuffer, sizeof g_ReportBuffer, "Erreur CreateProcess %lu", error);
+void ReportStartFailure(const char* call, DWORD error) {
+    TextFormat(g_ReportBuffer, sizeof g_ReportBuffer, "Erreur %s %lu", call, error);
     ReportToLog(kLogProcess, g_ReportBuffer);
 }
 
@@ -37,25 +40,69 @@ DWORD WaitForExit(HANDLE process) {
     return code;
 }
 
+// Shell32 is big and needed only for a program that asks for elevation: loaded then, from the
+// system folder only (the DLL search is restricted at start-up).
+BOOL WINAPI ShellExecuteFromShell32(SHELLEXECUTEINFOA* info) {
+    typedef BOOL(WINAPI * Execute)(SHELLEXECUTEINFOA*);
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    Execute execute = shell ? reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(
+                                  GetProcAddress(shell, "ShellExecuteExA")))
+                            : nullptr;
+    if (!execute) return FALSE;
+    return execute(info);
+}
+
+// The shell asks for the user's consent and gives the new process's handle. No error box: a
+// silent install must not wait for a click.
+int StartThroughShell(const char* path, const char* arguments, ProcessHandles& process) {
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = path;
+    info.lpParameters = arguments && arguments[0] ? arguments : nullptr;
+    info.nShow = SW_SHOW;
+    if (!g_LaunchCalls.shellExecute(&info) || !info.hProcess) {
+        DWORD error = GetLastError();
+        if (info.hProcess) CloseHandle(info.hProcess);
+        ReportStartFailure("ShellExecuteEx", error);
+        return 0;
+    }
+    process.info.hProcess = info.hProcess;
+    return 1;
+}
+
 } // namespace
 
-unsigned long LaunchProgram(const char* path, const char* arguments, int wait) {
+LaunchCalls g_LaunchCalls = {CreateProcessA, ShellExecuteFromShell32};
+
+unsigned long LaunchProgram(const char* path, const char* arguments, int wait, int* started) {
+    if (started) *started = 0;
     // The command line repeats the path in quotes, so the program's own argument parsing sees
     // its name whole even when a folder holds a blank.
-    char command[kProgramCommandCapacity];
-    if (!QuoteCommand(path, arguments, command, sizeof command)) {
-        ReportStartFailure(ERROR_FILENAME_EXCED_RANGE);
+    const char* args = arguments ? arguments : "";
+    int capacity = TextLength(path) + TextLength(args) + 4;
+    CtMem command(capacity);
+    if (!command.data ||
+        !QuoteCommand(path, args, reinterpret_cast<char*>(command.data), capacity)) {
+        ReportStartFailure("CreateProcess", ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.wShowWindow = SW_SHOW;
+    if (!wait) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
-    if (!CreateProcessA(path, command, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &process.info)) {
-        ReportStartFailure(GetLastError());
-        return 0;
+    if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
+                                     FALSE, wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
+                                     &process.info)) {
+        DWORD error = GetLastError();
+        if (error != kElevationRequired) {
+            ReportStartFailure("CreateProcess", error);
+            return 0;
+        }
+        if (!StartThroughShell(path, args, process)) return 0;
     }
+    if (started) *started = 1;
     if (!wait) return 1;
     return WaitForExit(process.info.hProcess);
 }

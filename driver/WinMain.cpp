@@ -6,7 +6,6 @@
 #include "driver/DllSearch.h"
 #include "driver/HostWindow.h"
 #include "framework/Palette.h"
-#include "support/Text.h"
 #include "support/Win32Forward.h"
 
 // Before the start-up objects and the entry code, any of which may load a DLL: a DLL planted
@@ -26,8 +25,9 @@ void __verbose_terminate_handler() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand) {
-    TextCopy(g_CommandLine, commandLine, sizeof g_CommandLine);
-    APPLI application("QorExe", instance, previousInstance, g_CommandLine, showCommand);
+    // The command line is not copied: it lives as long as the process, and the install sequence
+    // hands it whole to install.exe.
+    APPLI application("QorExe", instance, previousInstance, commandLine, showCommand);
     if (PALETTE::s_appIcon) DestroyIcon(PALETTE::s_appIcon);
     PALETTE::s_appIcon = ForwardLoadIcon(instance, "G_ICON");
     application.Start();

@@ -4,8 +4,15 @@
 # is Wine's 64-bit half plus qemu-user from bookworm-backports (Debian 12's own qemu 7.2 cannot
 # run Wine); the backports source is pinned so that nothing else comes from it.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-. scripts/wine-line.sh
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+      googletest libgtest-dev zlib1g-dev xz-utils gzip wine wine32:i386 xvfb xdotool
+      x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev)
+for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
+if [ ${#need[@]} -eq 0 ]; then exit 0; fi
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
@@ -30,7 +37,7 @@ apt_install() {
 need=()
 for p in cmake ninja-build g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix \
     binutils-mingw-w64-i686 googletest libgtest-dev zlib1g-dev xz-utils gzip wine wine32:i386 xvfb \
-    xdotool x11-utils imagemagick icoutils python3; do
+    xdotool x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev; do
     have "$p" || need+=("$p")
 done
 apt_install "${need[@]}"

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Every test: installs what is missing, builds both builds, runs the host tests, the Windows
-# tests under Wine (unit and end-to-end), and each fuzzer briefly. Says which line ran the
+# tests under Wine (unit and end-to-end), each fuzzer briefly and the host tests under ASan+UBSan.
 # Windows programs: native 32-bit or qemu-i386 (SFX_WINE_LINE=native|qemu forces one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,5 +24,11 @@ suite "host tests" ctest --test-dir build/host --output-on-failure --no-tests=er
 suite "win32 tests (Wine, $line)" \
     ctest --test-dir build/win32 --output-on-failure --no-tests=error -j "$(nproc)"
 suite "fuzzers (brief)" scripts/fuzz.sh 15
+asan() {
+    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON >/dev/null &&
+        cmake --build build/asan -j "$(nproc)" &&
+        ctest --test-dir build/asan --output-on-failure --no-tests=error -j "$(nproc)"
+}
+suite "host tests (ASan+UBSan)" asan
 echo "Windows tests ran on the $line line; $([ $status -eq 0 ] && echo passed || echo FAILED)"
 exit $status

@@ -13,10 +13,31 @@ static int IsDeviceName(const char* name) {
     for (const char* device : kDevices) {
         if (base == TextLength(device) && TextSearch(name, device, 0, base) == 1) return 1;
     }
-    if (base == 4 && name[3] >= '1' && name[3] <= '9') {
-        return TextSearch(name, "COM", 0, 3) == 1 || TextSearch(name, "LPT", 0, 3) == 1;
-    }
-    return 0;
+    if (base != 4) return 0;
+    // Windows also reserves COM0/LPT0 and the superscript digits 1, 2 and 3 of Windows-1252.
+    unsigned char digit = static_cast<unsigned char>(name[3]);
+    if (!((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3))
+        return 0;
+    return TextSearch(name, "COM", 0, 3) == 1 || TextSearch(name, "LPT", 0, 3) == 1;
+}
+
+// A base of at most 6 characters, "~", digits, and an extension of at most 3: the form of the
+// short names Windows gives long ones, so such a name may be another file's second name.
+static int IsShortAlias(const char* name) {
+    int at = 0;
+    while (name[at] && name[at] != '~' && name[at] != '.')
+        ++at;
+    if (name[at] != '~' || at > 6) return 0;
+    int digits = ++at;
+    while (name[at] >= '0' && name[at] <= '9')
+        ++at;
+    if (at == digits) return 0;
+    if (name[at] == '\0') return 1;
+    if (name[at] != '.') return 0;
+    int extension = ++at;
+    while (name[at] && name[at] != '.')
+        ++at;
+    return name[at] == '\0' && at - extension <= 3;
 }
 
 int IsPlainFileName(const char* name) {
@@ -32,5 +53,5 @@ int IsPlainFileName(const char* name) {
     }
     char last = name[length - 1];
     if (last == '.' || last == ' ') return 0;
-    return !IsDeviceName(name);
+    return !IsDeviceName(name) && !IsShortAlias(name);
 }

@@ -60,27 +60,6 @@ char* PathJoin(const char* pattern, const char* name, char* output, int capacity
     return output + TextCopy(output + folder, name, capacity - folder) + folder;
 }
 
-namespace {
-
-// Owns a search handle so that every path out of the enumeration closes it.
-class FindSearch {
-  public:
-    FindSearch(const char* pattern, WIN32_FIND_DATAA* found)
-        : handle_(FindFirstFileA(pattern, found)) {}
-    ~FindSearch() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    FindSearch(const FindSearch&) = delete;
-    FindSearch& operator=(const FindSearch&) = delete;
-    bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_DATAA* found) { return FindNextFileA(handle_, found) != 0; }
-
-  private:
-    HANDLE handle_;
-};
-
-} // namespace
-
 int ForEachFileWith(const char* pattern, void* receiver, FileCallback callback, int userData,
                     const int* stopFlag) {
     WIN32_FIND_DATAA found;

@@ -31,6 +31,23 @@ class H_FILE {
 // fit in capacity: a cut path names another file.
 char* PathJoin(const char* pattern, const char* name, char* output, int capacity);
 
+// Owns a search handle so that every path out of the enumeration closes it.
+class FindSearch {
+  public:
+    FindSearch(const char* pattern, WIN32_FIND_DATAA* found)
+        : handle_(FindFirstFileA(pattern, found)) {}
+    ~FindSearch() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    FindSearch(const FindSearch&) = delete;
+    FindSearch& operator=(const FindSearch&) = delete;
+    bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAA* found) { return FindNextFileA(handle_, found) != 0; }
+
+  private:
+    HANDLE handle_;
+};
+
 // Called for each file found; returns 0 to stop the enumeration.
 typedef int (*FileCallback)(void* receiver, const char* path, int userData);
 

@@ -64,7 +64,7 @@ TEST(ArchiveEntry, CheckwordCoversBodyAndHeaderWordsButNotDecodedSize) {
     }
     for (size_t word : {0u, 8u, 12u, 16u}) {
         Bytes changed = e;
-        changed[word] ^= 0x01;
+        changed[word] ^= 0x10; // the size word goes down (80 to 64): no read past the entry
         EXPECT_NE(ArchiveEntry(changed.data()).ComputeCheckword(), original) << "word " << word;
     }
     Bytes changed = e;
@@ -103,7 +103,8 @@ TEST(ReadEntry, DeliversEveryMethod) {
 
 TEST(ReadEntry, PlainCopiesAreBoundedByStoredLengthAndCapacity) {
     Bytes archive = MakeArchive({MakeEntry(1, "a", "", 3, Inverted(Hex("61 62 63"))),
-                                 MakeEntry(0, "short", "", 5, Hex("71 72"))});
+                                 MakeEntry(0, "short", "", 5, Hex("71 72")),
+                                 MakeEntry(0, "long", "", 3, Hex("61 62 63 64 65 66 67 68"))});
     PayloadArchive a = View(archive);
     Bytes buffer(8, 0xCC);
     int length = 4;
@@ -118,6 +119,12 @@ TEST(ReadEntry, PlainCopiesAreBoundedByStoredLengthAndCapacity) {
     ASSERT_EQ(a.ReadEntry(1, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
     EXPECT_EQ(length, 5);
     EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 5), Hex("71 72 00 CC CC"));
+    buffer.assign(16, 0xCC);
+    length = 3; // stored data longer than the capacity: the bytes after it are a guard
+    ASSERT_EQ(a.ReadEntry(2, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
+    Bytes expected(16, 0xCC);
+    memcpy(expected.data(), "abc", 3);
+    EXPECT_EQ(buffer, expected);
 }
 
 TEST(ReadEntry, CapacityBelowDecodedSizeWritesNothingButGivesTheSize) {
@@ -168,6 +175,10 @@ TEST(ReadEntry, WalkEndsQuietly) {
 
     Bytes noEntries = MakeArchive({});
     EXPECT_EQ(NameOf(View(noEntries), 0), "<none>");
+    // A last entry of only its 24-byte header still counts.
+    Bytes endsEmpty = MakeArchive({first, MakeEntry(0, "", "", 0, {})});
+    EXPECT_EQ(NameOf(View(endsEmpty), 1), "");
+    EXPECT_EQ(NameOf(View(endsEmpty), 2), "<none>");
     EXPECT_TRUE(payload.texts.empty());
 
     Bytes lowOffset = MakeArchive({first}, 4);
@@ -240,6 +251,11 @@ TEST(ReadEntry, DamagedArchivesEndTheWalkWithAReport) {
              word(b, kSecond + 16, 20);
              Reseal(b, kSecond);
          }},
+        {"name and info one byte past the entry, info alone inside",
+         [&](Bytes& b) {
+             word(b, kSecond + 16, 13); // 17 bytes follow the header; the name takes 5
+             Reseal(b, kSecond);
+         }},
         {"name length near INT_MAX",
          [&](Bytes& b) {
              word(b, kSecond + 12, 0x7FFFFFF0);
@@ -292,10 +308,15 @@ TEST(ReadEntry, DamagedArchiveHeaders) {
     PutWord(negative, 0, 0xFFFFFFF0);
     EXPECT_EQ(NameOf(View(negative), 0), "<none>");
     EXPECT_EQ(payload.texts, std::vector<std::string>(6, kDamagedText));
-    // Any cut of a valid archive reads only what lies inside it.
+    // Any cut of a valid archive reads only what lies inside it: a cut inside the entry's
+    // header ends the walk, a later one leaves an entry that runs past the end.
     for (size_t cut = 4; cut < valid.size(); ++cut) {
+        SCOPED_TRACE(cut);
         Bytes truncated(valid.begin(), valid.begin() + cut);
         EXPECT_EQ(NameOf(View(truncated), 0), "<none>");
+        const unsigned char* at = nullptr;
+        bool inHeader = cut >= 272 && cut < 272 + kEntryHeaderSize;
+        EXPECT_EQ(View(truncated).Locate(0, &at), inHeader ? kEntryEnd : kEntryDamaged);
     }
 }
 

@@ -116,10 +116,11 @@ class Case:
     def add_descriptor(self, product="Mon logiciel", name="produit.kvr"):
         self.add(name, "[Produit]\r\nInstall=" + product + "\r\nVersion=2\r\n")
 
-    def build(self, order=None, corrupt=None):
+    def build(self, order=None, corrupt=None, options=()):
         """The installer, from the payload folder. order: entry names in archive order.
-        corrupt: an entry name whose stored bytes get one bit flipped (a checkword error)."""
-        args = []
+        corrupt: an entry name whose stored bytes get one bit flipped (a checkword error).
+        options: more of sfxpack exe's options."""
+        args = list(options)
         if order:
             order_file = os.path.join(self.root, "order.txt")
             with open(order_file, "w") as f:

@@ -81,8 +81,15 @@ int main(int argc, char** argv) {
     }
     SetEnvironmentVariableA("PROBE_LOG", lines[1]);
 
+    // Built by hand: wsprintf stops at 1024 characters, and the tests pass longer tails.
     static char command[kJobCapacity + 8];
-    wsprintfA(command, *tail ? "\"%s\" %s" : "\"%s\"", lines[2], tail);
+    lstrcpyA(command, "\"");
+    lstrcatA(command, lines[2]);
+    lstrcatA(command, "\"");
+    if (*tail) {
+        lstrcatA(command, " ");
+        lstrcatA(command, tail);
+    }
 
     // The first window of a Wine session starts the session's desktop process: let it start
     // here, outside the job, so the job holds only what the installer started.

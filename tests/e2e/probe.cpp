@@ -1,6 +1,9 @@
 // The e2e tests' stand-in for a payload program (pre-install check or install.exe). It appends
 // to the log named by PROBE_LOG what the installer gave it, then exits with the code written in
 // exitcode.txt beside it (0 when that file is absent).
+// With PROBE_HOLD naming a file, it holds that file open instead (others may read it, not
+// delete it), writes "<file>.held" once it does, and lets go when "<file>.release" appears or
+// after a minute.
 #include <windows.h>
 
 namespace {
@@ -36,9 +39,26 @@ DWORD ReadExitCode(const char* selfPath) {
     return code;
 }
 
+// Holds path open as another program would; returns the exit code.
+int Hold(const char* path) {
+    HANDLE held =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return 1;
+    char marker[MAX_PATH + 16];
+    wsprintfA(marker, "%s.held", path);
+    CloseHandle(CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    wsprintfA(marker, "%s.release", path);
+    for (int i = 0; i < 600 && GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(100);
+    CloseHandle(held);
+    return 0;
+}
+
 } // namespace
 
 int main() {
+    char holdPath[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("PROBE_HOLD", holdPath, MAX_PATH)) return Hold(holdPath);
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     char folder[MAX_PATH] = {};

@@ -2,7 +2,9 @@
 through their dialogs with keys and clicks. Run: python3 test_installer.py [Class[.test]]"""
 import os
 import shutil
+import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -28,6 +30,14 @@ class InstallerTest(unittest.TestCase):
     def case(self, suffix="", **kwargs):
         name = self.id().split(".")[-1].replace("test_", "t_") + suffix
         return harness.Case(ENV, name.lower(), **kwargs)
+
+    def product_case(self, suffix=""):
+        """An installer of a product whose payload holds install.exe."""
+        case = self.case(suffix)
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build()
+        return case
 
     def assertEnded(self, run):
         """The installer ended by itself with exit code 0, and so did all it started."""
@@ -110,13 +120,6 @@ class DecisionTable(InstallerTest):
 
 
 class Confirmation(InstallerTest):
-    def product_case(self, suffix=""):
-        case = self.case(suffix)
-        case.add_descriptor()
-        case.add_probe("install.exe")
-        case.build()
-        return case
-
     def test_auto_confirmation_is_case_sensitive(self):
         for tail, automatic in (("auto=1", True), ("/x auto=10", True), ("AUTO=1", False)):
             with self.subTest(tail=tail):
@@ -157,16 +160,16 @@ class Confirmation(InstallerTest):
 
 
 class CommandLine(InstallerTest):
-    def test_600_characters_reach_install_cut_to_511(self):
+    def test_2000_characters_reach_install_whole(self):
         case = self.case()
         case.add_descriptor()
         case.add_probe("install.exe")
         case.build()
-        tail = "auto=1 " + "".join("%04d" % i for i in range(150))[:593]
-        self.assertEqual(600, len(tail))
+        tail = "auto=1 " + "".join("%04d" % i for i in range(500))[:1993]
+        self.assertEqual(2000, len(tail))
         run = case.run(tail)
         self.assertEnded(run)
-        self.assertStartedOnce(run, "install.exe", tail[:511])
+        self.assertStartedOnce(run, "install.exe", tail)
 
     def test_temp_folder_with_blank(self):
         case = self.case(temp_name=os.path.join("Jean Dupont", "Temp"))
@@ -252,6 +255,144 @@ class Extraction(InstallerTest):
         self.assertEqual(2, len(shots))
         self.assertStartedOnce(run, "install.exe", "-s")
         self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
+
+
+class Branded(InstallerTest):
+    def test_branded_and_signed_installer_runs(self):
+        """An installer as a vendor ships it: its own icon, version information, the manifest's
+        level written by sfxpack, then signed."""
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        icon, cert, key = (os.path.join(case.root, n) for n in ("brand.ico", "cert.pem", "key.pem"))
+        quiet = dict(check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["convert", "-size", "64x64", "xc:navy", "-define",
+                        "icon:auto-resize=48,32,16", icon], **quiet)
+        case.build(options=["--icon", icon, "--version-info", "ProductName=D\xe9mo",
+                            "--version-info", "FileVersion=1.2.3.4", "--elevation", "asInvoker"])
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                        key, "-out", cert, "-days", "2", "-subj", "/CN=Quorel test"], **quiet)
+        unsigned = case.exe + ".unsigned"
+        os.replace(case.exe, unsigned)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", unsigned,
+                        "-out", case.exe], **quiet)
+        subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", case.exe], **quiet)
+        run = case.run("auto=1")
+        self.assertEnded(run)
+        self.assertStartedOnce(run, "install.exe", "auto=1")
+        self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
+
+
+def read_message_box():
+    """The texts of the installer's message box, once it shows; the box is then closed."""
+    result = subprocess.run(ENV.wine_command([os.environ["E2E_BOXTEXT"], harness.TITLE]),
+                            env=ENV.wine_env, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True, timeout=120)
+    return [bytes.fromhex(line[5:]).decode("cp1252") for line in result.stdout.splitlines()
+            if line.startswith("text=")]
+
+
+class Failures(InstallerTest):
+    """Runs that stop: nothing is started, the exit code says why, and without auto=1 a message
+    names what failed."""
+
+    def assertStopped(self, run, exit_code):
+        self.assertIsNone(run.error)
+        self.assertEqual(exit_code, run.exit_code)
+        self.assertEqual(0, run.remaining, "still running: %s" % run.left_over)
+        self.assertEqual([], run.probes, "nothing is started")
+
+    def test_links_are_never_followed(self):
+        # Wine shows a Unix link to a folder as a reparse point, yet opens it as its target;
+        # a link to a file it shows as a plain file. Neither is removed, and the run stops.
+        case = self.product_case("_folder")
+        target = os.path.join(case.root, "cible")
+        os.makedirs(target)
+        with open(os.path.join(target, "precieux.txt"), "w") as f:
+            f.write("garde")
+        os.symlink(target, case.extraction)
+        self.assertStopped(case.run("auto=1"), 2)
+        self.assertEqual(["precieux.txt"], os.listdir(target))
+
+        case = self.product_case("_file")
+        os.makedirs(case.extraction)
+        precious = os.path.join(case.root, "precieux.txt")
+        with open(precious, "w") as f:
+            f.write("garde")
+        os.symlink(precious, os.path.join(case.extraction, "lien.txt"))
+        self.assertStopped(case.run("auto=1"), 3)
+        with open(precious) as f:
+            self.assertEqual("garde", f.read())
+
+    def test_file_held_open_stops_and_is_named(self):
+        case = self.case()
+        case.add_probe("AutoInst_check.exe", exit_code=1)
+        case.add_probe("install.exe")
+        case.build()
+        os.makedirs(case.extraction)
+        held = os.path.join(case.extraction, "ouvert.dat")
+        with open(held, "w") as f:
+            f.write("tenu")
+        holder = subprocess.Popen(ENV.wine_command([ENV.config.probe]),
+                                  env=dict(ENV.wine_env, PROBE_HOLD=harness.windows_path(held)),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        texts = []
+        try:
+            deadline = time.monotonic() + harness.WAIT_WINDOW
+            while not os.path.exists(held + ".held") and time.monotonic() < deadline:
+                time.sleep(0.1)
+            self.assertTrue(os.path.exists(held + ".held"), "the file is held")
+            # No auto=1 and no product: no confirmation, and the failure is a message box.
+            run = case.run("-s", interact=lambda c: texts.extend(read_message_box()))
+        finally:
+            open(held + ".release", "w").close()
+            holder.wait(timeout=60)
+        self.assertStopped(run, 3)
+        self.assertEqual(1, len(texts), texts)
+        self.assertIn(harness.windows_path(held), texts[0])
+        self.assertFalse(os.path.exists(os.path.join(case.extraction, "install.exe")),
+                         "no entry is written")
+
+    def test_crashing_pre_install_starts_nothing_more(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("AutoInst_check.exe", exit_code=0xC0000005)
+        case.add_probe("install.exe")
+        case.build()
+        run = case.run("auto=1")
+        self.assertIsNone(run.error)
+        self.assertEqual(6, run.exit_code)
+        pre = self.assertStartedOnce(run, "AutoInst_check.exe")
+        self.assertEqual(str(0xC0000005), pre["exit"])
+        self.assertEqual([], run.started("install.exe"))
+
+    def test_entry_that_fails_to_decode_starts_nothing(self):
+        case = self.case()
+        case.add_probe("AutoInst_check.exe", exit_code=1)
+        case.add_probe("install.exe")
+        case.add("casse.txt", "donn\xe9es " * 400)
+        order = ["casse.txt", "AutoInst_check.exe", "exitcode.txt", "install.exe"]
+        case.build(order=order)
+        # The decoded size is outside the checkword: 100 bytes short, the data no longer decodes.
+        with open(case.exe, "rb") as f:
+            image = bytearray(f.read())
+        archive = os.path.join(case.root, "payload.arc")
+        ENV.sfxpack(["pack", case.payload, "-o", archive, "--order",
+                     os.path.join(case.root, "order.txt")])
+        with open(archive, "rb") as f:
+            payload = f.read()
+        start = image.find(payload)
+        self.assertTrue(start > 0, "payload found in the installer")
+        field = start + harness.entry_offsets(payload)[0] + 20
+        size = int.from_bytes(image[field:field + 4], "little")
+        image[field:field + 4] = (size - 100).to_bytes(4, "little")
+        with open(case.exe, "wb") as f:
+            f.write(image)
+        texts = []
+        run = case.run("-s", interact=lambda c: texts.extend(read_message_box()))
+        self.assertStopped(run, 4)
+        self.assertEqual(1, len(texts), texts)
+        self.assertIn("casse.txt", texts[0])
 
 
 if __name__ == "__main__":

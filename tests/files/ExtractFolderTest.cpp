@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/ExtractFolderTrust.h"
 #include "tests/files/FilesTestSupport.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -37,7 +40,8 @@ class ExtractPayloadTest : public ::testing::Test {
 
     int Extract(const TestPayload& payload) {
         std::fill(folderPath, folderPath + sizeof folderPath, 'x');
-        return ExtractPayload(folderPath, sizeof folderPath, payload.View());
+        failure = InstallFailure();
+        return ExtractPayload(folderPath, sizeof folderPath, payload.View(), failure);
     }
 
     static std::string CurrentDirectory() {
@@ -54,6 +58,7 @@ class ExtractPayloadTest : public ::testing::Test {
     ScratchFolder temp;
     std::string folder;
     char folderPath[256];
+    InstallFailure failure;
 
   private:
     static void Save(const char* name, std::string& value) {
@@ -97,6 +102,7 @@ TEST_F(ExtractPayloadTest, CleansTheFolderButNotItsFoldersOrDotFiles) {
     CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
     PutFile(folder + "\\sub\\inner.dat", "kept");
     PutFile(folder + "\\new.txt", "replaced");
+    PutFile(folder + "\\" + std::string(200, 'L') + ".dat", "too long for an entry's name");
 
     EXPECT_EQ(1, Extract(TestPayload::Of({{"new.txt", "new"}})));
     EXPECT_EQ((std::vector<std::string>{".cfg", "new.txt", "sub"}), NamesIn(folder));
@@ -104,31 +110,84 @@ TEST_F(ExtractPayloadTest, CleansTheFolderButNotItsFoldersOrDotFiles) {
     EXPECT_EQ("new", FileBytes(folder + "\\new.txt"));
 }
 
-TEST_F(ExtractPayloadTest, AFileHeldOpenStaysAndTheOthersAreDeleted) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    PutFiles(25);
-    std::string held = folder + "\\held.dat";
-    HANDLE handle = CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-
-    EXPECT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    CloseHandle(handle);
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "held.dat"}), NamesIn(folder));
+// A file that cannot be removed, held open without share-delete or open with share-delete
+// (then its deletion only marks it), stops everything before any entry is written.
+TEST_F(ExtractPayloadTest, AFileThatStaysStopsTheExtraction) {
+    for (DWORD share : {DWORD(FILE_SHARE_READ), DWORD(FILE_SHARE_READ | FILE_SHARE_DELETE)}) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        PutFiles(25);
+        std::string held = folder + "\\held.dat";
+        HANDLE handle = CreateFileA(held.c_str(), GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+        EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}}))) << share;
+        CloseHandle(handle);
+        EXPECT_EQ(kFailureLeftOver, failure.kind);
+        EXPECT_EQ(held, failure.name);
+        EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    }
 }
 
-TEST_F(ExtractPayloadTest, AFileAlreadyBeingDeletedEndsTheCleaning) {
+// A name the code page cannot spell is listed with '?': it cannot be deleted by that name, and
+// must stop the cleaning instead of being found again in every pass.
+TEST_F(ExtractPayloadTest, ANameTheCodePageLacksStopsTheCleaning) {
     CreateDirectoryA(folder.c_str(), nullptr);
-    PutFiles(3);
-    // Open with share-delete: its deletion may succeed while the name stays listed.
-    std::string pending = folder + "\\pending.dat";
-    HANDLE handle = CreateFileA(pending.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    EXPECT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    CloseHandle(handle);
-    EXPECT_EQ("a", FileBytes(folder + "\\a.txt"));
-    EXPECT_FALSE(Exists(folder + "\\old0.dat"));
+    std::wstring wide(folder.begin(), folder.end());
+    const std::wstring name = wide + L"\\\x4E2D.txt";
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ(kFailureLeftOver, failure.kind);
+    EXPECT_FALSE(Exists(folder + "\\a.txt"));
+    DeleteFileW(name.c_str()); // the scratch folder's removal goes by code-page names
+}
+
+// A folder that would redirect a program's DLL loading stops everything; other folders stay.
+TEST_F(ExtractPayloadTest, ALocalFolderStops) {
+    TestPayload payload = TestPayload::Of({{"install.exe", "MZ"}});
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\local").c_str(), nullptr);
+    CreateDirectoryA((folder + "\\.local").c_str(), nullptr);
+    EXPECT_EQ(1, Extract(payload));
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\Install.EXE.LOCAL").c_str(), nullptr);
+    EXPECT_EQ(0, Extract(payload));
+    EXPECT_EQ(kFailureLeftOver, failure.kind);
+    EXPECT_STREQ("Install.EXE.LOCAL", failure.name);
+    EXPECT_EQ(std::vector<std::string>{"Install.EXE.LOCAL"}, NamesIn(folder));
+}
+
+// Never over what is already there: a folder or a dot file the cleaning keeps, or a second
+// entry of one name. Nothing after it is written.
+TEST_F(ExtractPayloadTest, AnEntryThatCannotBeCreatedStops) {
+    const struct {
+        const char* kept;
+        std::vector<TestEntry> entries;
+        const char* failed;
+    } rows[] = {
+        {"sub", {{"sub", "x"}, {"after.txt", "a"}}, "sub"},
+        {".cfg", {{".cfg", "x"}, {"after.txt", "a"}}, ".cfg"},
+        {nullptr, {{"a.txt", "1"}, {"A.TXT", "2"}, {"after.txt", "a"}}, "A.TXT"},
+        {nullptr, {{"ok.txt", "1"}, {"after.txt", "a"}}, nullptr},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        if (row.kept && row.kept[0] == '.') PutFile(folder + "\\" + row.kept, "kept");
+        if (row.kept && row.kept[0] != '.')
+            CreateDirectoryA((folder + "\\" + row.kept).c_str(), nullptr);
+        EXPECT_EQ(row.failed ? 0 : 1, Extract(TestPayload::Of(row.entries))) << row.entries[0].name;
+        EXPECT_EQ(!row.failed, Exists(folder + "\\after.txt"));
+        EXPECT_EQ(row.failed ? kFailureEntry : kFailureNone, failure.kind);
+        EXPECT_STREQ(row.failed ? row.failed : "", failure.name);
+        if (row.kept && row.kept[0] == '.') {
+            EXPECT_EQ("kept", FileBytes(folder + "\\" + row.kept));
+        }
+    }
 }
 
 TEST_F(ExtractPayloadTest, UnsafeNamesAreReportedAndNotWritten) {
@@ -157,11 +216,8 @@ TEST_F(ExtractPayloadTest, UnsafeNamesAreReportedAndNotWritten) {
 }
 
 TEST_F(ExtractPayloadTest, FaultsOfSingleEntriesAreReportedAndTheNextFollows) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
     TestPayload payload;
     payload.AddHuge("big.bin", "not all of it");
-    payload.Add({"sub", "a folder has this name"});
     payload.Add({"after.txt", "after"});
     payload.AddWithBadCheckword({"bad.txt", "bad"});
     payload.Add({"never.txt", "never"});
@@ -169,10 +225,10 @@ TEST_F(ExtractPayloadTest, FaultsOfSingleEntriesAreReportedAndTheNextFollows) {
     LogListener all(kLogAll);
 
     EXPECT_EQ(1, Extract(payload));
-    EXPECT_EQ((std::vector<std::string>{"after.txt", "sub"}), NamesIn(folder));
+    EXPECT_EQ((std::vector<std::string>{"after.txt"}), NamesIn(folder));
     EXPECT_EQ((std::vector<std::string>{"M\xE9"
                                         "moire insuffisante : big.bin",
-                                        "Erreur CreateFile 5 : sub", "Checkword erreur"}),
+                                        "Checkword erreur"}),
               log.texts);
     EXPECT_EQ(log.texts, all.texts);
 }
@@ -181,6 +237,7 @@ TEST_F(ExtractPayloadTest, AFolderThatCannotBeMadeGivesZero) {
     UseTemp(temp / "missing\\deeper");
     LogListener log(kLogPayload);
     EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ(kFailureFolder, failure.kind);
     EXPECT_FALSE(Exists(temp / "missing"));
     EXPECT_NE(folder, CurrentDirectory());
     ASSERT_EQ(1u, log.texts.size());
@@ -225,9 +282,124 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
     // A buffer smaller than the temporary path.
     UseTemp(temp.Path());
     char small[16];
-    EXPECT_EQ(0, ExtractPayload(small, sizeof small, TestPayload::Of({{"b.txt", "b"}}).View()));
+    EXPECT_EQ(
+        0, ExtractPayload(small, sizeof small, TestPayload::Of({{"b.txt", "b"}}).View(), failure));
     EXPECT_STREQ("", small);
     EXPECT_FALSE(Exists(folder));
+}
+
+// The process token and the folder's owner as the tests want them: Wine cannot make a folder
+// that someone else owns, and its processes always run elevated.
+int g_elevated = 1;
+const char* g_owner = nullptr; // SDDL of the folder's owner and access list; none: the real ones
+std::string g_createdWith;     // the access list a new folder was made with
+
+BOOL WINAPI TokenAsWanted(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                          PDWORD got) {
+    if (kind != TokenElevation) return GetTokenInformation(token, kind, data, size, got);
+    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = g_elevated;
+    return TRUE;
+}
+
+DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                           PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                           PSECURITY_DESCRIPTOR* descriptor) {
+    if (!g_owner) return GetSecurityInfo(handle, type, what, owner, group, dacl, sacl, descriptor);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(g_owner, SDDL_REVISION_1, descriptor,
+                                                              nullptr))
+        return GetLastError();
+    BOOL defaulted = FALSE, present = FALSE;
+    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI CreateAndRecord(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
+    char* text = nullptr;
+    g_createdWith = "none";
+    if (attributes && ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                          attributes->lpSecurityDescriptor, SDDL_REVISION_1,
+                          DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        g_createdWith = text;
+        LocalFree(text);
+    }
+    return CreateDirectoryA(path, attributes);
+}
+
+std::string CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    DWORD got = 0;
+    GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(info.user.User.Sid, &text);
+    std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+class TrustTest : public ExtractPayloadTest {
+  protected:
+    void SetUp() override {
+        ExtractPayloadTest::SetUp();
+        saved_ = g_TrustCalls;
+        g_TrustCalls = {TokenAsWanted, OwnerAsWanted, CreateAndRecord};
+    }
+    void TearDown() override {
+        g_TrustCalls = saved_;
+        g_elevated = 1;
+        g_owner = nullptr;
+        ExtractPayloadTest::TearDown();
+    }
+    TrustCalls saved_;
+};
+
+// Elevated, a folder that someone else may have planted, or may write into, is not used:
+// nothing in it is deleted and nothing written. Not elevated, the user's own temporary folder
+// is trusted as it is.
+TEST_F(TrustTest, AnElevatedInstallerUsesOnlyAFolderNobodyElseControls) {
+    const std::string mine = "O:" + CurrentUserSid() + "D:(A;OICI;FA;;;" + CurrentUserSid() + ")";
+    const struct {
+        int elevated;
+        const char* security;
+        int used;
+    } rows[] = {
+        {1, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;SY)", 0},
+        {1, "O:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CI;0x100006;;;BU)(A;OICIIO;FA;;;CO)", 0},
+        {1, "O:BAD:(A;;FA;;;SY)(A;;0x1200a9;;;WD)(A;OICIIO;FA;;;CO)(D;;FA;;;BU)", 1},
+        {1, "O:SYD:(A;;FA;;;SY)", 1},
+        {1, "O:BA", 0}, // no access list: everyone may do everything
+        {1, mine.c_str(), 1},
+        {0, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)", 1},
+    };
+    for (const auto& row : rows) {
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        PutFile(folder + "\\planted.exe", "x");
+        g_elevated = row.elevated;
+        g_owner = row.security;
+        EXPECT_EQ(row.used, Extract(TestPayload::Of({{"a.txt", "a"}}))) << row.security;
+        EXPECT_EQ(row.used ? kFailureNone : kFailureFolder, failure.kind);
+        EXPECT_EQ(!row.used, Exists(folder + "\\planted.exe"));
+        EXPECT_EQ(row.used != 0, Exists(folder + "\\a.txt"));
+    }
+}
+
+TEST_F(TrustTest, ANewFolderIsPrivateWhenElevated) {
+    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ("D:P(A;OICI;FA;;;" + CurrentUserSid() + ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+              g_createdWith);
+    SetCurrentDirectoryA(temp.Path().c_str()); // the folder can go only once left
+    RemoveTree(folder);
+    ASSERT_FALSE(Exists(folder));
+    g_elevated = 0;
+    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+    EXPECT_EQ("none", g_createdWith) << "the temporary folder's own access list";
 }
 
 } // namespace

@@ -38,7 +38,7 @@ TEST(InstallCommand, JoinFolderFile) {
 }
 
 TEST(InstallCommand, QuotesPathAndKeepsArgumentsWhole) {
-    char out[kProgramCommandCapacity];
+    char out[kProgramPathCapacity + 16];
     ASSERT_EQ(1, QuoteCommand("C:\\Users\\Jean Dupont\\Temp\\tmp_qor\\install.exe", "-s", out,
                               sizeof out));
     EXPECT_STREQ("\"C:\\Users\\Jean Dupont\\Temp\\tmp_qor\\install.exe\" -s", out);
@@ -50,12 +50,12 @@ TEST(InstallCommand, QuotesPathAndKeepsArgumentsWhole) {
 }
 
 TEST(InstallCommand, LongestPathAndCommandLineFitOneMoreIsRefused) {
-    // The longest folder path, "install.exe" and a command line of 511 characters fit.
+    // The longest folder path, "install.exe" and a long command line fit.
     char program[kProgramPathCapacity];
     ASSERT_EQ(1, JoinFolderFile(std::string(kFolderPathCapacity - 1, 'p').c_str(), "install.exe",
                                 program, sizeof program));
-    const std::string line(kCommandLineCapacity - 1, 'a');
-    char out[kProgramCommandCapacity];
+    const std::string line(2000, 'a');
+    char out[kProgramPathCapacity + 3 + 2001];
     ASSERT_EQ(1, QuoteCommand(program, line.c_str(), out, sizeof out));
     EXPECT_EQ('"' + std::string(program) + "\" " + line, out);
 
@@ -64,6 +64,30 @@ TEST(InstallCommand, LongestPathAndCommandLineFitOneMoreIsRefused) {
     std::fill(std::begin(out), std::end(out), 'x');
     EXPECT_EQ(0, QuoteCommand(program, line.c_str(), out, needed - 1));
     EXPECT_STREQ("", out);
+}
+
+TEST(InstallCommand, ArgumentsAfterTheProgramName) {
+    const struct {
+        const char* line;
+        const char* arguments;
+    } rows[] = {
+        {"\"C:\\Jean Dupont\\setup.exe\" -s auto=1", "-s auto=1"},
+        {"setup.exe\t  /x  y ", "/x  y "},
+        {"setup.exe", ""},
+        {"\"C:\\a b\\\"setup.exe z", "z"},
+        {"\"unclosed quote -s", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_STREQ(row.arguments, SkipProgramName(row.line)) << row.line;
+}
+
+TEST(InstallCommand, AutoOnlyInTheFirst255Characters) {
+    EXPECT_EQ(1, AutoConfirms("/x auto=10"));
+    EXPECT_EQ(0, AutoConfirms("AUTO=1"));
+    EXPECT_EQ(0, AutoConfirms(nullptr));
+    EXPECT_EQ(1, AutoConfirms((std::string(249, ' ') + "auto=1").c_str()));
+    EXPECT_EQ(0, AutoConfirms((std::string(250, ' ') + "auto=1").c_str()));
 }
 
 } // namespace

@@ -5,15 +5,26 @@
 #include "driver/HostWindow.h"
 #include "tests/files/FilesTestSupport.h"
 
-TEST(InstallSequence, NoExtractionNothingStarted) {
+TEST(InstallSequence, NoExtractionNothingStartedAndOnlyOnce) {
     // The payload's only entry is a pre-install program: no confirmation, straight to the
     // extraction dialog.
     RegisterWindowClasses(GetModuleHandleA(nullptr));
     LogListener dialogs(kLogDialog);
     LogListener processes(kLogProcess);
     H_FEN* host = new H_FEN("essai");
-    EXPECT_EQ(0, host->RunInstall(""));
-    EXPECT_EQ(1u, dialogs.texts.size()) << "the dialog failure is reported";
+    // auto=1: the failure goes to the log, no message box waits for a click.
+    EXPECT_EQ(kFailureDialog, host->RunSequence("auto=1"));
+    ASSERT_EQ(2u, dialogs.texts.size()) << "the dialog failure, then the sequence's report";
+    EXPECT_EQ("La fen\xEAtre d'installation n'a pas pu \xEAtre affich\xE9"
+              "e.\r\n\r\nInstallation interrompue.",
+              dialogs.texts[1]);
     EXPECT_TRUE(processes.texts.empty()) << "no program start was even tried";
+    // A second command, as another program could post one while the first run waits.
+    EXPECT_EQ(kSequenceRanBefore, host->RunSequence("auto=1"));
+    EXPECT_EQ(2u, dialogs.texts.size()) << "the sequence did not run again";
+    // Nor does a posted command close the window under the sequence that runs.
+    SendMessageA(host->handle, WM_COMMAND, kCommandRunInstall, 0);
+    MSG close;
+    EXPECT_FALSE(PeekMessageA(&close, host->handle, WM_CLOSE, WM_CLOSE, PM_REMOVE));
     delete host;
 }

@@ -307,13 +307,19 @@ struct Damage {
     const char* error;
 };
 
-// File offset of the first data entry: the first entry of root, name and language tables.
-size_t FirstDataEntry(const std::vector<uint8_t>& f, size_t rsrc) {
+// File offsets of the data entries, in the order of the type, name and language tables.
+std::vector<size_t> DataEntries(const std::vector<uint8_t>& f, size_t rsrc) {
     ByteReader r(f.data(), f.size());
-    uint32_t table = 0;
-    for (int level = 0; level < 3; ++level)
-        table = r.U32(rsrc + table + 20) & 0x7FFFFFFF;
-    return rsrc + table;
+    std::vector<size_t> tables{rsrc}, next;
+    for (int level = 0; level < 3; ++level, tables.swap(next)) {
+        next.clear();
+        for (size_t table : tables) {
+            uint32_t count = uint32_t(r.U16(table + 12)) + r.U16(table + 14);
+            for (uint32_t i = 0; i < count; ++i)
+                next.push_back(rsrc + (r.U32(table + 20 + 8 * i) & 0x7FFFFFFF));
+        }
+    }
+    return tables;
 }
 
 TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
@@ -363,11 +369,26 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         {"type name past the section",
          [](auto& f, auto&, size_t r) { Put32(f, r + 16, 0xFFFFFFF0); }, "runs past its section"},
         {"data outside the file",
-         [&](auto& f, auto&, size_t r) { Put32(f, FirstDataEntry(f, r), 0x7FFFFFF0); },
+         [&](auto& f, auto&, size_t r) { Put32(f, DataEntries(f, r)[0], 0x7FFFFFF0); },
          "outside the file"},
         {"data larger than its section",
-         [&](auto& f, auto&, size_t r) { Put32(f, FirstDataEntry(f, r) + 4, 0x10000000); },
+         [&](auto& f, auto&, size_t r) { Put32(f, DataEntries(f, r)[0] + 4, 0x10000000); },
          "outside the file"},
+        {"every resource sharing one block that together outweighs the file",
+         [&](auto& f, auto& p, size_t r) {
+             for (size_t entry : DataEntries(f, r)) {
+                 Put32(f, entry, p.sections[0].virtualAddress);
+                 Put32(f, entry + 4, p.sections[0].rawSize);
+             }
+         },
+         "larger than the file"},
+        {"a section that reaches exactly the next one",
+         [](auto& f, auto& p, size_t) {
+             size_t last = p.sections.size() - 1; // the resources
+             Put32(f, p.sectionTable + (last - 1) * kPeSectionHeaderSize + 8,
+                   p.sections[last].virtualAddress - p.sections[last - 1].virtualAddress);
+         },
+         nullptr},
         {"a language entry pointing at a table",
          [](auto& f, auto& p, size_t r) {
              size_t language = r;

@@ -62,15 +62,25 @@ TEST(SfxpackWrite, DefaultStubIsLookedForBesideTheTool) {
     fs::copy_file(SFX_SFXPACK, alone + "/sfxpack");
     fs::permissions(alone + "/sfxpack", fs::perms::owner_all);
     std::string folder = MakeFolder("cli_stubless", {"a.txt"});
+    // A stub in the current folder's build tree is anyone's: it is never taken.
+    fs::create_directories(alone + "/build/win32/bin");
+    fs::copy_file(ProbePath("probe_last.exe"), alone + "/build/win32/bin/stub.exe");
     std::string command = "cd '" + alone + "' && ./sfxpack exe '" + folder + "' -o out.exe";
     CommandResult r = RunCommand(command);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("no stub found"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("win32/bin/stub.exe"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("share/loftsfx/stub.exe"), std::string::npos) << r.err;
+    r = RunCommand("cd '" + alone + "' && ./sfxpack --version");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("stub: none"), std::string::npos) << r.out;
 
     fs::copy_file(ProbePath("probe_last.exe"), alone + "/stub.exe");
     r = RunCommand(command);
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = RunCommand("cd '" + alone + "' && ./sfxpack --version");
+    EXPECT_NE(r.out.find("stub: " + fs::canonical(alone).string() + "/stub.exe\n"),
+              std::string::npos)
+        << r.out;
     // An installer can serve as the payload's source too.
     r = RunCommand("cd '" + alone + "' && ./sfxpack exe --payload out.exe -o again.exe");
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -13,8 +13,14 @@ TEST(FileName, PlainNamesOnly) {
         {"Caf\xE9.txt", 1},
         {".cfg", 1},
         {"CONSOLE.txt", 1},
-        {"COM0", 1},
         {"LPT10", 1},
+        {"COM\xB9"
+         "4",
+         1},
+        {"a~b.txt", 1},
+        {"install~1.exe", 1},
+        {"AUTOIN~1.EXE2", 1},
+        {"A~1.tar.gz", 1},
         {"", 0},
         {".", 0},
         {"..", 0},
@@ -36,6 +42,15 @@ TEST(FileName, PlainNamesOnly) {
         {"COM1", 0},
         {"lpt9.dat", 0},
         {"CONOUT$", 0},
+        {"COM0", 0},
+        {"lpt0.txt", 0},
+        {"COM\xB9", 0},
+        {"lpt\xB2.log", 0},
+        {"COM\xB3", 0},
+        {"AUTOIN~1.EXE", 0},
+        {"a~12", 0},
+        {"~1.t", 0},
+        {"PROGRA~10.X", 0},
     };
     for (const auto& row : rows)
         EXPECT_EQ(IsPlainFileName(row.name), row.plain) << row.name;

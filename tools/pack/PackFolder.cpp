@@ -64,7 +64,8 @@ bool ReadFile(const fs::path& path, size_t size, std::vector<uint8_t>* bytes) {
     return in.gcount() == std::streamsize(size) && in.peek() == EOF;
 }
 
-// Decodes one UTF-8 sequence at text[*at]; false for anything that is not strict UTF-8.
+} // namespace
+
 bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     uint8_t lead = uint8_t(text[*at]);
     int extra = lead < 0x80                   ? 0
@@ -86,6 +87,8 @@ bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
     *code = value;
     return true;
 }
+
+namespace {
 
 // Code points of the bytes 0x80 to 0x9F of code page 1252 (0: not assigned).
 const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -173,13 +176,14 @@ struct EncodedEntry {
     std::exception_ptr exception; // running out of memory, thrown again where it is taken
 };
 
-void EncodeFile(const FolderFile& file, uint32_t method, EncodedEntry* out) {
+void EncodeFile(const FolderFile& file, const PackOptions& options, EncodedEntry* out) {
     std::string shown = file.path.u8string();
-    uint64_t fileTime;
+    uint64_t fileTime = options.fixedTime ? UnixToFileTime(options.time, 0) : 0;
     std::vector<uint8_t> data;
-    if (!LastWriteTime(file.path, &fileTime) || !ReadFile(file.path, size_t(file.size), &data))
+    if ((!options.fixedTime && !LastWriteTime(file.path, &fileTime)) ||
+        !ReadFile(file.path, size_t(file.size), &data))
         out->error = "cannot read " + shown;
-    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, method, &out->stats,
+    else if (!EncodeDataEntry(file.name, WriteTimeInfo(fileTime), data, options.method, &out->stats,
                               &out->entry))
         out->error = "cannot encode " + shown;
 }
@@ -243,7 +247,7 @@ class EntryPool {
             }
             EncodedEntry encoded;
             try {
-                EncodeFile(files_[i], options_.method, &encoded);
+                EncodeFile(files_[i], options_, &encoded);
             } catch (...) {
                 encoded.exception = std::current_exception();
             }

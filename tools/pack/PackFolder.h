@@ -21,6 +21,9 @@ struct PackOptions {
     // Threads that encode entries at once; 0: one per processor. The archive is the same for
     // any number.
     uint32_t jobs = 0;
+    // Every entry gets time as its write time instead of its file's (reproducible builds).
+    bool fixedTime = false;
+    int64_t time = 0; // seconds since 1970-01-01 UTC
     // Called before each entry is encoded, from the encoding threads but one call at a time.
     std::function<void(size_t index, size_t count, const std::string& name)> progress;
 };
@@ -42,6 +45,10 @@ std::string WriteTimeInfo(uint64_t fileTime);
 // installer's names are in; a name that is not UTF-8 is taken as 1252 bytes already. False for a
 // character 1252 lacks, a name over 63 bytes or one that is not a plain file name.
 bool EntryName(const std::string& fileName, std::string* name, std::string* error);
+
+// Decodes one UTF-8 sequence at text[*at] and moves past it; false for anything that is not
+// strict UTF-8 (overlong forms, surrogates, past U+10FFFF, cut short).
+bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code);
 
 // Whether Windows takes two names for the same file: equal once the letters of code page 1252
 // are folded to upper case.

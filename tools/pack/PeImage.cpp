@@ -25,13 +25,19 @@ uint64_t AlignUp(uint64_t value, uint32_t alignment) {
     return (value + alignment - 1) & ~uint64_t(alignment - 1);
 }
 
-bool IsPayload(const ResourceLeaf& leaf) {
-    if (!leaf.type.named || leaf.name.named || leaf.name.id != kPayloadId) return false;
-    std::u16string upper = leaf.type.text;
-    for (char16_t& c : upper)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
-    return upper == kPayloadType;
+} // namespace
+
+ResourceLeaf PayloadLeaf(const std::vector<uint8_t>& payload) {
+    ResourceLeaf leaf;
+    leaf.type.named = true;
+    leaf.type.text = kPayloadType;
+    leaf.name.id = kPayloadId;
+    leaf.data = payload.data();
+    leaf.size = payload.size();
+    return leaf;
 }
+
+namespace {
 
 // The end of the image in memory: the highest section end.
 uint64_t ImageEnd(const PeLayout& pe) {
@@ -180,6 +186,17 @@ bool PeChecksumOffset(const std::vector<uint8_t>& file, size_t* checksumOffset,
 
 bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& payload,
                          std::vector<uint8_t>* out, std::string* error) {
+    return RebuildPeResources(
+        stub,
+        [&](std::vector<ResourceLeaf>* leaves, std::string*) {
+            ReplaceResource(leaves, PayloadLeaf(payload));
+            return true;
+        },
+        out, error);
+}
+
+bool RebuildPeResources(const std::vector<uint8_t>& stub, const ResourceEditor& edit,
+                        std::vector<uint8_t>* out, std::string* error) {
     PeLayout pe;
     if (!ParsePe(stub, &pe, error)) return false;
     if (!IsPowerOfTwo(pe.fileAlignment) || !IsPowerOfTwo(pe.sectionAlignment) ||
@@ -196,18 +213,8 @@ bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uin
     if (pe.DirSize(kPeDirSecurity) != 0)
         return PeFail(error, "the stub is signed; sign the installer after building it instead");
 
-    std::vector<ResourceLeaf> leaves;
-    if (!ReadResources(stub, pe, &leaves, error)) return false;
     std::vector<ResourceLeaf> kept;
-    for (ResourceLeaf& leaf : leaves)
-        if (!IsPayload(leaf)) kept.push_back(std::move(leaf));
-    ResourceLeaf added;
-    added.type.named = true;
-    added.type.text = kPayloadType;
-    added.name.id = kPayloadId;
-    added.data = payload.data();
-    added.size = payload.size();
-    kept.push_back(std::move(added));
+    if (!ReadResources(stub, pe, &kept, error) || !edit(&kept, error)) return false;
 
     int index = pe.DirSize(kPeDirResource) ? pe.SectionOf(pe.DirRva(kPeDirResource)) : -1;
     int tail = -1;

@@ -3,8 +3,11 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "tools/pack/PeLayout.h"
 
 // Finds the resource of type "EXE_DATA", id 1 (any language) and gives the file offset and size
 // of its data. False with a one-line reason for a file that is not a 32-bit PE image or has no
@@ -19,6 +22,15 @@ bool FindPayloadInPe(const std::vector<uint8_t>& file, size_t* offset, size_t* l
 // SizeOfInitializedData, the resource data directory and the checksum are updated.
 bool InsertPayloadIntoPe(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& payload,
                          std::vector<uint8_t>* out, std::string* error);
+
+// Rebuilds the resource section as InsertPayloadIntoPe does, with the resources edit leaves
+// them: edit gets every resource of the stub and may fail with a one-line reason.
+using ResourceEditor = std::function<bool(std::vector<ResourceLeaf>* leaves, std::string* error)>;
+bool RebuildPeResources(const std::vector<uint8_t>& stub, const ResourceEditor& edit,
+                        std::vector<uint8_t>* out, std::string* error);
+
+// The resource "EXE_DATA" id 1, language neutral, holding payload (which it points into).
+ResourceLeaf PayloadLeaf(const std::vector<uint8_t>& payload);
 
 // The image checksum as the loader computes it: 16-bit one's-complement style sum of the file
 // with the checksum field itself counted as zero, plus the file length.

@@ -96,6 +96,13 @@ bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
                       const std::u16string& type, uint32_t id, size_t* offset, size_t* length,
                       std::string* error);
 
+// Puts leaf in place of every leaf with its type and name, in any language.
+void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf);
+
+// Whether two keys name the same resource: named ones compare as the loader does, ignoring ASCII
+// letter case.
+bool SameResourceKey(const ResourceKey& a, const ResourceKey& b);
+
 // Sorts the leaves into the order the loader's binary search expects and lays out a resource
 // section for the given rva. False for two leaves with the same type, name and language.
 bool BuildResourceSection(std::vector<ResourceLeaf>* leaves, uint32_t sectionRva,

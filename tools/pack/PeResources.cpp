@@ -154,6 +154,20 @@ bool ReadResources(const std::vector<uint8_t>& file, const PeLayout& pe,
     return true;
 }
 
+bool SameResourceKey(const ResourceKey& a, const ResourceKey& b) {
+    return a.named ? b.named && EqualIgnoringAsciiCase(a.text, b.text) : !b.named && a.id == b.id;
+}
+
+void ReplaceResource(std::vector<ResourceLeaf>* leaves, ResourceLeaf leaf) {
+    leaves->erase(std::remove_if(leaves->begin(), leaves->end(),
+                                 [&](const ResourceLeaf& l) {
+                                     return SameResourceKey(l.type, leaf.type) &&
+                                            SameResourceKey(l.name, leaf.name);
+                                 }),
+                  leaves->end());
+    leaves->push_back(std::move(leaf));
+}
+
 bool FindResourceData(const std::vector<uint8_t>& file, const PeLayout& pe,
                       const std::u16string& type, uint32_t id, size_t* offset, size_t* length,
                       std::string* error) {

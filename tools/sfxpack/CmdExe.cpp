@@ -3,64 +3,12 @@
 
 #include <stdio.h>
 
-#include <filesystem>
-#include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "tools/pack/Installer.h"
 #include "tools/pack/PackFolder.h"
 #include "tools/pack/PeImage.h"
 #include "tools/sfxpack/ArchiveInput.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-fs::path OwnFolder() {
-#ifdef _WIN32
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length == sizeof path) return fs::path();
-    return fs::path(std::string(path, length)).parent_path();
-#else
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self.parent_path();
-#endif
-}
-
-} // namespace
-
-std::vector<std::string> DefaultStubCandidates() {
-    std::vector<std::string> candidates;
-    fs::path own = OwnFolder();
-    if (!own.empty()) {
-        candidates.push_back((own / ".." / ".." / "win32" / "bin" / "stub.exe").string());
-        candidates.push_back((own / "stub.exe").string());
-    }
-    candidates.push_back((fs::path("build") / "win32" / "bin" / "stub.exe").string());
-    return candidates;
-}
-
-namespace {
-
-bool FindDefaultStub(std::string* path, std::string* error) {
-    std::string looked;
-    for (const std::string& candidate : DefaultStubCandidates()) {
-        std::error_code ec;
-        if (fs::is_regular_file(candidate, ec)) {
-            *path = candidate;
-            return true;
-        }
-        looked += (looked.empty() ? "" : ", ") + candidate;
-    }
-    *error = "no stub found (looked for " + looked + "); give one with --stub";
-    return false;
-}
 
 // The archive of a file (an archive, or an installer whose payload is taken), walked to its end
 // so that a damaged one is refused before it is built into an installer.
@@ -93,8 +41,9 @@ int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     if (!ParseArguments(argc, argv,
-                        {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs"},
-                        {}, &args, &error))
+                        {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
+                         "--elevation", "--icon", "--version-info"},
+                        {"--drop-signature"}, &args, &error))
         return UsageError(argv[0], error);
     const std::string* payloadPath = args.Value("--payload");
     if (args.positional.size() + (payloadPath ? 1 : 0) != 1)
@@ -102,18 +51,12 @@ int Exe(int argc, char** argv) {
     const std::string* output = OutputPath(args);
     if (!output) return UsageError(argv[0], "needs -o OUT.exe");
 
+    InstallerOptions options;
+    int status = ReadInstallerOptions(argv[0], args, &options);
     std::string stubPath;
-    if (const std::string* stub = args.Value("--stub")) {
-        stubPath = *stub;
-    } else if (!FindDefaultStub(&stubPath, &error)) {
-        PrintError(argv[0], error);
-        return kExitUsage;
-    }
     std::vector<uint8_t> stub;
-    if (!ReadWholeFile(stubPath, &stub, &error)) {
-        PrintError(argv[0], error);
-        return kExitUsage;
-    }
+    if (status == kExitOk) status = LoadStub(argv[0], args, &stub, &stubPath);
+    if (status != kExitOk) return status;
 
     std::vector<uint8_t> payload;
     if (payloadPath) {
@@ -122,12 +65,12 @@ int Exe(int argc, char** argv) {
             return kExitUsage;
         }
     } else {
-        int status = PackFolderForCommand(argv[0], args.positional[0], args, &payload);
+        status = PackFolderForCommand(argv[0], args.positional[0], args, &payload);
         if (status != kExitOk) return status;
     }
 
     std::vector<uint8_t> installer;
-    if (!InsertPayloadIntoPe(stub, payload, &installer, &error)) {
+    if (!BuildInstaller(stub, payload, options, &installer, &error)) {
         PrintError(argv[0], "stub " + stubPath + ": " + error);
         return kExitUsage;
     }

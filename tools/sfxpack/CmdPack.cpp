@@ -55,6 +55,8 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
     }
     std::vector<std::string> warnings;
     std::string error;
+    if (!SourceDateEpoch(&options.fixedTime, &options.time, &error))
+        return UsageError(command, error);
     bool packed;
     {
         Progress progress(command);

@@ -74,5 +74,23 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
 int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv);
 // -o or --output, or nullptr.
 const std::string* OutputPath(const Arguments& args);
-// Where exe looks for the stub when --stub is not given, in this order.
+// SOURCE_DATE_EPOCH, when set and not empty: the time every time stamp written takes, so that
+// the same inputs give the same bytes. False for a value that is not a 32-bit count of seconds.
+bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error);
+
+// exe's --elevation, --icon and --version-info, and SOURCE_DATE_EPOCH; prints the reason and
+// returns kExitUsage for a bad one.
+struct InstallerOptions;
+int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOptions* options);
+
+// The stub exe builds on: --stub or the default one. A signed stub (an installer being given a
+// new payload) is refused unless --drop-signature removes its signature. Prints the reason and
+// returns kExitUsage when there is none to use.
+int LoadStub(const char* command, const Arguments& args, std::vector<uint8_t>* stub,
+             std::string* path);
+
+// Where exe looks for the stub when --stub is not given, in this order: beside sfxpack, where
+// `cmake --install` puts it, in the win32 build beside sfxpack's host build.
 std::vector<std::string> DefaultStubCandidates();
+// The first candidate that exists, or false with the places looked at.
+bool FindDefaultStub(std::string* path, std::string* error);

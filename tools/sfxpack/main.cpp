@@ -46,15 +46,23 @@ const Command kCommands[] = {
      "  each entry's info text carries the file's last-write time (DWCL/DWCH)\n"
      "  limits: names of 63 bytes, 256 MiB a file, 1 GiB the archive; bad input exits 2\n",
      CmdPack},
-    {"exe", "(DIR | --payload ARCHIVE) -o OUT.exe [--stub STUB.exe]",
+    {"exe", "(DIR | --payload ARCHIVE) -o OUT.exe [--stub STUB.exe] [OPTIONS]",
      "Make an installer: the stub with the archive as its resource EXE_DATA 1",
      "  -o OUT.exe         the installer to write\n"
      "  --payload ARCHIVE  an archive (or an installer whose payload is taken) instead of DIR\n"
      "  --method, --order, --jobs  as for pack, with DIR\n"
-     "  --stub STUB.exe    the stub; default, the first that exists of:\n"
-     "                     <sfxpack's folder>/../../win32/bin/stub.exe (the sibling win32 build),\n"
-     "                     <sfxpack's folder>/stub.exe, build/win32/bin/stub.exe (from the repo)\n"
-     "  an existing EXE_DATA resource is replaced, every other resource kept; bad input exits 2\n",
+     "  --stub STUB.exe    the stub; default, the first that exists of: <sfxpack's folder>/\n"
+     "                     stub.exe, the installed one, the sibling win32 build's (see --version)\n"
+     "  --elevation LEVEL  asInvoker (default), highestAvailable or requireAdministrator:\n"
+     "                     the execution level written into the stub's manifest\n"
+     "  --icon FILE.ico    the icon Explorer shows, every image of the file kept\n"
+     "  --version-info NAME=VALUE  version information, repeatable; NAME is ProductName,\n"
+     "                     CompanyName, FileVersion, ProductVersion, FileDescription,\n"
+     "                     LegalCopyright, InternalName, OriginalFilename, Comments or\n"
+     "                     LegalTrademarks; FileVersion and ProductVersion begin with a.b.c.d\n"
+     "  --drop-signature   a signed stub (an installer) is refused unless this is given\n"
+     "  an existing EXE_DATA resource is replaced, every other resource kept; bad input exits 2\n"
+     "  SOURCE_DATE_EPOCH, when set, gives every time stamp written (files and PE header)\n",
      CmdExe},
 };
 
@@ -69,7 +77,17 @@ void PrintOverview(FILE* out) {
     fprintf(out, "usage: sfxpack COMMAND [ARGS]\n\ncommands:\n");
     for (const Command& c : kCommands)
         fprintf(out, "  %-11s %s\n", c.name, c.summary);
-    fprintf(out, "\n'sfxpack COMMAND --help' describes one command.\n");
+    fprintf(out, "\n'sfxpack COMMAND --help' describes one command; 'sfxpack --version' gives the\n"
+                 "version and the stub exe uses by default.\n");
+}
+
+void PrintVersion() {
+    printf("sfxpack %s\n", SFX_VERSION);
+    std::string stub, error;
+    if (FindDefaultStub(&stub, &error))
+        printf("stub: %s\n", stub.c_str());
+    else
+        printf("stub: none: %s\n", error.c_str());
 }
 
 void PrintCommandHelp(const Command& c) {
@@ -96,6 +114,10 @@ int main(int argc, char** argv) {
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
         PrintOverview(stdout);
+        return kExitOk;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        PrintVersion();
         return kExitOk;
     }
     const Command* command = FindCommand(argv[1]);

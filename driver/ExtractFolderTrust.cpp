@@ -1,0 +1,262 @@
+#include "driver/ExtractFolderTrust.h"
+
+#include <sddl.h>
+
+#include "driver/InstallCommand.h"
+#include "driver/PayloadEntry.h"
+#include "support/HFile.h"
+#include "support/Text.h"
+
+TrustCalls g_TrustCalls = {GetTokenInformation, GetSecurityInfo, CreateDirectoryA};
+
+namespace {
+
+// Closes a handle on every path out.
+struct ScopedHandle {
+    HANDLE value;
+    explicit ScopedHandle(HANDLE handle) : value(handle) {}
+    ~ScopedHandle() {
+        if (value != INVALID_HANDLE_VALUE && value) CloseHandle(value);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+};
+
+// Frees what the security calls allocate.
+struct LocalMemory {
+    void* value = nullptr;
+    ~LocalMemory() {
+        if (value) LocalFree(value);
+    }
+};
+
+// Opens path itself: a link is opened as the link, not as its target (Wine follows Unix links
+// even so; the final path tells).
+HANDLE OpenAsItself(const char* path, DWORD access, DWORD share) {
+    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+DWORD AttributesOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return INVALID_FILE_ATTRIBUTES;
+    return info.dwFileAttributes;
+}
+
+int FinalPath(HANDLE handle, char* path, int capacity) {
+    DWORD length = GetFinalPathNameByHandleA(handle, path, static_cast<DWORD>(capacity), 0);
+    return length > 0 && length < static_cast<DWORD>(capacity);
+}
+
+// Paths compare as Windows compares names: without regard to letter case.
+int SamePath(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        if (g_FoldTable[x] != g_FoldTable[y]) return 0;
+        if (!x) return 1;
+    }
+}
+
+// Only "not found" is gone: a name the system cannot even look up (one listed with '?' for a
+// character the code page lacks) stays, or the passes would find it again and again.
+int Gone(const char* path) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The process token's user and whether the process runs elevated (or as SYSTEM, whose token
+// is elevated too). user must hold SECURITY_MAX_SID_SIZE bytes.
+int TokenFacts(BYTE* user, int* elevated) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+    ScopedHandle owned(token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } tokenUser;
+    TOKEN_ELEVATION elevation = {};
+    DWORD got = 0;
+    if (!g_TrustCalls.getTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &got) ||
+        !g_TrustCalls.getTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
+                                          &got) ||
+        !CopySid(SECURITY_MAX_SID_SIZE, user, tokenUser.user.User.Sid))
+        return 0;
+    *elevated = elevation.TokenIsElevated || IsWellKnownSid(user, WinLocalSystemSid);
+    return 1;
+}
+
+int TrustedSid(PSID sid, PSID user) {
+    return EqualSid(sid, user) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+// An elevated installer must not use a folder that someone else planted, nor one that someone
+// else may write into (one an earlier run made in the system's temporary folder inherits
+// that anyone may add files): either could slip a DLL beside the programs it starts.
+int FolderTrusted(HANDLE folder, PSID user) {
+    const DWORD kWriting = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE |
+                           WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    LocalMemory descriptor;
+    if (g_TrustCalls.getSecurityInfo(folder, SE_FILE_OBJECT,
+                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                     nullptr, &dacl, nullptr, &descriptor.value) != ERROR_SUCCESS ||
+        !owner || !dacl || !TrustedSid(owner, user))
+        return 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return 0;
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (ace->Header.AceFlags & INHERIT_ONLY_ACE) || !(ace->Mask & kWriting))
+            continue;
+        if (!TrustedSid(&ace->SidStart, user)) return 0;
+    }
+    return 1;
+}
+
+// Elevated, the new folder grants access to the user, Administrators and SYSTEM only, and
+// inherits nothing from the shared temporary folder.
+int CreateFolder(const char* path, PSID user, int elevated) {
+    if (!elevated) return g_TrustCalls.createDirectory(path, nullptr);
+    LocalMemory userText;
+    if (!ConvertSidToStringSidA(user, reinterpret_cast<char**>(&userText.value))) return 0;
+    char sddl[256];
+    TextFormat(sddl, sizeof sddl, "D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+               static_cast<const char*>(userText.value));
+    LocalMemory descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                              &descriptor.value, nullptr))
+        return 0;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.value, FALSE};
+    return g_TrustCalls.createDirectory(path, &attributes);
+}
+
+// Removes a link that stands where the folder goes, as the link itself; its target is left
+// alone. Under Wine a Unix link opens as its target, which is then not touched either.
+void RemoveLink(const char* path) {
+    ScopedHandle link(
+        OpenAsItself(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    if (link.value == INVALID_HANDLE_VALUE) return;
+    DWORD attributes = AttributesOf(link.value);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(link.value, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+} // namespace
+
+int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
+    DWORD length = GetTempPathA(static_cast<DWORD>(capacity), folderPath);
+    if (length == 0 || length >= static_cast<DWORD>(capacity)) return 0;
+    if (folderPath[length - 1] != '\\' && !TextAppendWithin(folderPath, capacity, "\\")) return 0;
+    if (!TextAppendWithin(folderPath, capacity, "tmp_qor")) return 0;
+    pattern[0] = '\0';
+    return TextAppendWithin(pattern, patternCapacity, folderPath) &&
+           TextAppendWithin(pattern, patternCapacity, "\\*.*");
+}
+
+TrustedFolder::~TrustedFolder() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+int TrustedFolder::Enter(const char* path, InstallFailure& failure) {
+    if (!Open(path) || !SetCurrentDirectoryA(path)) return failure.Set(kFailureFolder, path);
+    return 1;
+}
+
+int TrustedFolder::Open(const char* path) {
+    BYTE user[SECURITY_MAX_SID_SIZE];
+    int elevated = 0;
+    if (!TokenFacts(user, &elevated)) return 0;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveLink(path);
+        attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES) return 0;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES && !CreateFolder(path, user, elevated) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
+        return 0;
+    handle_ = OpenAsItself(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE);
+    attributes = AttributesOf(handle_);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           FinalPath(handle_, finalPath, sizeof finalPath) &&
+           (!elevated || FolderTrusted(handle_, user));
+}
+
+int TrustedFolder::RemoveFile(const char* path, const char* name) {
+    {
+        ScopedHandle file(OpenAsItself(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+        if (file.value == INVALID_HANDLE_VALUE) return Gone(path);
+        // Only the folder's own file: under Wine a Unix link opens as its target, which a
+        // deletion would then remove.
+        char found[kFailureNameCapacity], expected[kFailureNameCapacity];
+        if (!FinalPath(file.value, found, sizeof found) ||
+            !JoinFolderFile(finalPath, name, expected, sizeof expected) ||
+            !SamePath(found, expected))
+            return 0;
+        FILE_BASIC_INFO basic = {};                   // times of 0 stay as they are
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears read-only
+        SetFileInformationByHandle(file.value, FileBasicInfo, &basic, sizeof basic);
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(file.value, FileDispositionInfo, &disposition,
+                                   sizeof disposition);
+    }
+    // A file that another program holds open with share-delete is only marked for deletion
+    // and stays: that is no removal.
+    return Gone(path);
+}
+
+namespace {
+
+enum { kCleanBatch = 20 };
+
+// ".local" ends the name: such a folder would redirect the DLL loading of the program it is
+// named after.
+int IsRedirectFolder(const char* name) {
+    int length = TextLength(name);
+    return length > 6 && TextSearch(name + length - 6, ".local", 0, 0) == 1;
+}
+
+// Up to kCleanBatch names of files in the folder (not folders, nor names beginning with '.'),
+// whole, however long; -1 with the name in names[0] when a folder is a redirection. The
+// listing is closed before any file is deleted.
+int CollectBatch(const char* pattern, char (*names)[MAX_PATH]) {
+    int count = 0;
+    WIN32_FIND_DATAA found;
+    FindSearch search(pattern, &found);
+    if (!search.Found()) return 0;
+    do {
+        if (found.cFileName[0] == '.') continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!IsRedirectFolder(found.cFileName)) continue;
+            TextCopy(names[0], found.cFileName, MAX_PATH);
+            return -1;
+        }
+        TextCopy(names[count++], found.cFileName, MAX_PATH);
+    } while (count < kCleanBatch && search.Next(&found));
+    return count;
+}
+
+} // namespace
+
+int TrustedFolder::Clean(const char* pattern, InstallFailure& failure) {
+    char names[kCleanBatch][MAX_PATH];
+    // Every pass removes all it found, or the cleaning stops: the passes end.
+    for (int count; (count = CollectBatch(pattern, names)) != 0;) {
+        if (count < 0) return failure.Set(kFailureLeftOver, names[0]);
+        while (count > 0) {
+            const char* name = names[--count];
+            char path[kFailureNameCapacity];
+            if (!PathJoin(pattern, name, path, sizeof path) || !RemoveFile(path, name))
+                return failure.Set(kFailureLeftOver, path[0] ? path : name);
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,50 @@
+// The extraction folder as a place the installer can trust: never reached through a link, the
+// temporary folder's own child, owned by someone trusted when the process is elevated, and
+// emptied of what an earlier run left, without following anything out of it.
+#pragma once
+#include <windows.h>
+#include <aclapi.h>
+
+#include "driver/InstallFailure.h"
+
+// "<temp>\tmp_qor" into folderPath and "<temp>\tmp_qor\*.*" into pattern, or 0 when either
+// would not fit: a cut path names another folder, whose files the cleaning would delete.
+int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity);
+
+// The extraction folder, held open while the installer uses it: without share-delete, it
+// cannot be renamed or swapped for a link meanwhile.
+class TrustedFolder {
+  public:
+    TrustedFolder() = default;
+    ~TrustedFolder();
+    TrustedFolder(const TrustedFolder&) = delete;
+    TrustedFolder& operator=(const TrustedFolder&) = delete;
+
+    // Makes path (the folder) the current directory once it can be trusted; a link in its
+    // place is removed first, and a new folder is made. 0, with failure set, when it cannot.
+    int Enter(const char* path, InstallFailure& failure);
+
+    // Deletes the files an earlier run left (not folders, nor names beginning with '.'), each
+    // only as itself, never through a link. 0, with failure naming it, when one stays, or when
+    // a folder "<program>.local" would redirect a program's DLL loading.
+    int Clean(const char* pattern, InstallFailure& failure);
+
+    // The folder's path as the system resolves it, for telling its own files from others.
+    char finalPath[kFailureNameCapacity] = {};
+
+  private:
+    // Removes a link in the folder's place, makes the folder if needed, opens and checks it.
+    int Open(const char* path);
+    int RemoveFile(const char* path, const char* name);
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// The system calls behind the trust checks; tests replace them.
+struct TrustCalls {
+    BOOL(WINAPI* getTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+    DWORD(WINAPI* getSecurityInfo)
+    (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+     PSECURITY_DESCRIPTOR*);
+    BOOL(WINAPI* createDirectory)(LPCSTR, LPSECURITY_ATTRIBUTES);
+};
+extern TrustCalls g_TrustCalls;

@@ -1,0 +1,21 @@
+// An installer: the stub with a payload, its manifest's execution level and, when asked, an icon,
+// version information and fixed time stamps.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "tools/pack/InstallerResources.h"
+
+struct InstallerOptions {
+    std::string executionLevel = "asInvoker";
+    std::vector<IconImage> icon;       // none: the stub's icon stays the one shown
+    std::vector<VersionField> version; // none: no version information
+    bool fixedTime = false;            // the time stamps become timeStamp (reproducible builds)
+    uint32_t timeStamp = 0;            // seconds since 1970-01-01 UTC
+};
+
+// False with a one-line reason for a stub that cannot take them (not a PE image, signed, no
+// application manifest, ...).
+bool BuildInstaller(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& payload,
+                    const InstallerOptions& options, std::vector<uint8_t>* out, std::string* error);

@@ -1,0 +1,65 @@
+// exe's options that shape the installer besides its payload, and the fixed time of
+// reproducible builds.
+#include "tools/sfxpack/Commands.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "tools/pack/Installer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uintmax_t kMaxIconFileBytes = 16u << 20;
+
+} // namespace
+
+bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error) {
+    const char* text = getenv("SOURCE_DATE_EPOCH");
+    *set = text && *text;
+    uint32_t value = 0;
+    // A PE time stamp holds 32 bits.
+    if (*set && !ParseCount(text, 0xFFFFFFFFu, &value)) {
+        *error =
+            std::string("SOURCE_DATE_EPOCH is not a number of seconds from 0 to 4294967295: ") +
+            text;
+        return false;
+    }
+    *seconds = value;
+    return true;
+}
+
+int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOptions* options) {
+    std::string error;
+    if (const std::string* level = args.Value("--elevation")) {
+        if (!IsExecutionLevel(*level))
+            return UsageError(
+                command, "--elevation takes asInvoker, highestAvailable or requireAdministrator");
+        options->executionLevel = *level;
+    }
+    if (const std::string* icon = args.Value("--icon")) {
+        // A device or a huge file is no icon: it is never read whole.
+        std::error_code ec;
+        std::vector<uint8_t> file;
+        if (!fs::is_regular_file(*icon, ec) || fs::file_size(*icon, ec) > kMaxIconFileBytes)
+            error = *icon + ": not an icon file of at most 16 MiB";
+        else if (ReadWholeFile(*icon, &file, &error) &&
+                 !ParseIconFile(file, &options->icon, &error))
+            error = *icon + ": " + error;
+        if (options->icon.empty()) {
+            PrintError(command, error);
+            return kExitUsage;
+        }
+    }
+    for (const auto& option : args.options)
+        if (option.first == "--version-info" &&
+            !AddVersionField(option.second, &options->version, &error))
+            return UsageError(command, error);
+    int64_t seconds;
+    if (!SourceDateEpoch(&options->fixedTime, &seconds, &error)) return UsageError(command, error);
+    options->timeStamp = uint32_t(seconds);
+    return kExitOk;
+}
