@@ -1,7 +1,7 @@
 #!/bin/bash
 # Every test: installs what is missing, builds both builds, runs the host tests, the Windows
 # tests under Wine (unit and end-to-end), each fuzzer briefly and the host tests under ASan+UBSan.
-# Windows programs: native 32-bit or qemu-i386 (SFX_WINE_LINE=native|qemu forces one).
+# Says which line ran the Windows programs: native 32-bit or qemu-i386 (SFX_WINE_LINE forces one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
