@@ -1,5 +1,6 @@
 #include "archive/Decompressor.h"
 
+#include "archive/ArchiveEntry.h"
 #include "archive/CtMem.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
@@ -477,12 +478,6 @@ int Decompress(const unsigned char* source, int sourceLength, unsigned char* des
     int written = 0, code = 0;
     if (DecompressDetailed(source, sourceLength, destination, decodedSize, &written, &code))
         return written;
-    char text[128];
-    TextFormat(text, sizeof text,
-               "Erreur en d\xE9"
-               "compr\xE9"
-               "ssion code %d",
-               code);
-    ReportToLog(kLogPayload, text);
+    ReportReadResult({kReadDecodeError, code});
     return 0;
 }

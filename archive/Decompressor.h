@@ -2,6 +2,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "archive/ArchiveFormat.h"
+
 // Internal control flow of the decoder; caught in Decompress and reported as a code.
 struct CtCompressExcept {
     int code;
@@ -33,9 +35,6 @@ enum StageFlag : uint8_t {
     kStageRuns = 0x20,
     kStageBackRefs = 0x40,
 };
-
-// Room the working blocks keep beyond the decoded size.
-enum { kStageSlack = 256 };
 
 // Decodes source (sourceLength bytes) into destination, which holds at least decodedSize
 // bytes. Returns the number of bytes written, or 0 after an error (reported on channel 69).

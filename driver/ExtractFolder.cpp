@@ -2,28 +2,26 @@
 
 #include <windows.h>
 
-#include "archive/CtMem.h"
+#include "archive/EntryData.h"
 #include "driver/ExtractFolderTrust.h"
 #include "driver/PayloadEntry.h"
 #include "support/HFile.h"
 #include "support/Text.h"
 
-// Writes entry index, whose name and decoded size a first read gave, into the current folder.
-// 0 when its file cannot be made, or not written in full.
-static int WriteEntry(const PayloadArchive& archive, int index, const char* name, int size) {
-    if (!EntryNameAccepted(archive, index, name)) {
+// Writes the entry, named name, into the current folder: 1, or 0 with the fault reported. An
+// entry whose data cannot be read as stored gets no file at all.
+static int WriteEntry(const ArchiveEntry& entry, const char* name) {
+    if (!EntryNameAccepted(entry, name)) {
         ReportPayloadFault(kFaultUnsafeName, name);
-        return 1;
+        return 0;
     }
-    CtMem block(size + kEntrySlack);
-    if (!block.data) {
-        // A file of zeros would pass for the data.
-        ReportPayloadFault(kFaultNoMemory, name);
-        return 1;
+    EntryData data(entry);
+    if (!data.Sound()) {
+        ReportEntryFault(name, data.result);
+        return 0;
     }
-    char info[kEntryInfoCapacity] = {};
-    int capacity = size;
-    archive.ReadEntry(index, nullptr, 0, info, sizeof info, block.data, &capacity);
+    char info[kEntryInfoCapacity];
+    entry.CopyInfo(info, sizeof info);
     H_FILE file;
     // Never over a file that is already there: the cleaning left none, so one is a link, a
     // second name of an earlier entry, or someone else's.
@@ -31,7 +29,8 @@ static int WriteEntry(const PayloadArchive& archive, int index, const char* name
         ReportPayloadFault(kFaultCreate, name, file.lastError);
         return 0;
     }
-    if (file.Write(block.data, size) != static_cast<DWORD>(size)) {
+    int size = entry.DecodedSize();
+    if (file.Write(data.Bytes(), size) != static_cast<DWORD>(size)) {
         ReportPayloadFault(kFaultWrite, name, file.lastError);
         return 0;
     }
@@ -55,10 +54,18 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
         return 0;
     }
     if (!folder.Clean(pattern, failure)) return 0;
-    char name[kEntryNameCapacity] = {};
-    int size = 0;
-    for (int i = 0; archive.ReadEntry(i, name, sizeof name, nullptr, 0, nullptr, &size); ++i) {
-        if (!WriteEntry(archive, i, name, size)) return failure.Set(kFailureEntry, name);
+    if (!archive.start) return 1; // no payload: nothing to write, its absence reported already
+    // The first entry that is not written as it is stored ends the extraction as a failure:
+    // nothing may be started from a folder that lacks it.
+    EntryCursor cursor = archive.Entries();
+    char name[kEntryNameCapacity];
+    while (cursor.Next() == kEntryFound) {
+        cursor.Entry().CopyName(name, sizeof name);
+        if (!WriteEntry(cursor.Entry(), name)) return failure.Set(kFailureEntry, name);
     }
-    return 1;
+    if (cursor.Status() == kEntryEnd) return 1;
+    ReportReadResult(cursor.Result());
+    // The entry's own words cannot be trusted for its name: it is named by its place.
+    TextFormat(name, sizeof name, "#%d", cursor.Index() + 1);
+    return failure.Set(kFailureEntry, name);
 }

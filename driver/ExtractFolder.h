@@ -8,6 +8,8 @@
 // directory in the folder, cleans it and writes the entries. 1 once every entry is written;
 // 0, with failure saying why, when the folder cannot be named without cutting its path, made,
 // entered or trusted (then nothing is deleted or written), when something in it cannot be
-// cleared away, or when an entry is not written in full. Nothing may be started then.
+// cleared away, or at the first entry that is not written in full (a damaged archive, data that
+// does not read as stored, a refused name, a file that cannot be written). Nothing may be
+// started then.
 int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive,
                    InstallFailure& failure);

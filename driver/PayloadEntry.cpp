@@ -4,32 +4,34 @@
 #include "support/LogChannel.h"
 #include "support/Text.h"
 
-int EntryNameAccepted(const PayloadArchive& archive, int index, const char* name) {
-    const unsigned char* at = nullptr;
-    if (archive.Locate(index, &at) != kEntryFound) return 0;
-    if (ArchiveEntry(at).NameLength() > kEntryNameCapacity - 1) return 0;
+int EntryNameAccepted(const ArchiveEntry& entry, const char* name) {
+    if (entry.NameLength() > kEntryNameCapacity - 1) return 0;
     return IsPlainFileName(name);
+}
+
+static void ReportNamed(const char* text, const char* name) {
+    if (!name) name = "";
+    char report[256];
+    if (name[0])
+        TextFormat(report, sizeof report, "%s : %s", text, name);
+    else
+        TextCopy(report, text, sizeof report);
+    ReportToLog(kLogPayload, report);
 }
 
 void ReportPayloadFault(PayloadFault fault, const char* name, unsigned long code) {
     // In the order of PayloadFault.
     static const char* const kTexts[] = {
-        "Ressource EXE_DATA absente",
-        "M\xE9"
-        "moire insuffisante",
-        "Nom de fichier refus\xE9",
-        "Erreur CreateFile",
-        "Erreur WriteFile",
-        "Dossier d'extraction inutilisable",
+        "Ressource EXE_DATA absente", "Nom de fichier refus\xE9",          "Erreur CreateFile %lu",
+        "Erreur WriteFile %lu",       "Dossier d'extraction inutilisable",
     };
-    const char* text = kTexts[fault];
-    if (!name) name = "";
-    char report[256];
-    if (fault == kFaultCreate || fault == kFaultWrite)
-        TextFormat(report, sizeof report, "%s %lu : %s", text, code, name);
-    else if (name[0])
-        TextFormat(report, sizeof report, "%s : %s", text, name);
-    else
-        TextCopy(report, text, sizeof report);
-    ReportToLog(kLogPayload, report);
+    char text[64];
+    TextFormat(text, sizeof text, kTexts[fault], code);
+    ReportNamed(text, name);
+}
+
+void ReportEntryFault(const char* name, ReadResult result) {
+    char text[128];
+    FormatReadResult(result, text, sizeof text);
+    ReportNamed(text, name);
 }

@@ -6,6 +6,7 @@
 #include "tools/compress/Compressor.h"
 
 #include <stdio.h>
+#include <string.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -116,6 +117,45 @@ int main(int argc, char** argv) {
         Write("fuzz_archive", "entry" + std::to_string(k), MakeArchive({entries[k]}, 8));
     Write("fuzz_archive", "payload_offset", MakeArchive({entries[0], entries[1]}));
     Write("fuzz_archive", "empty", MakeArchive({}, 4));
+
+    // The survey (a 0 byte, then an archive; a 1 byte, then a descriptor's data) and sfxpack's
+    // reading commands, on archives with descriptors, pre-install programs and unsafe names.
+    std::vector<Bytes> named = {
+        MakeEntry(3, "AutoInst_setup.exe", info, int32_t(text.size()),
+                  CompressBest(text.data(), text.size(), kStagesAuto)),
+        MakeEntry(1, "produit.kvr", "", int32_t(text.size()), inverted),
+        MakeEntry(0, "AutoInst_..\\x.exe", "", 1, Hex("4D")),
+        MakeEntry(0, "CON", "", 1, Hex("4D")),
+        MakeEntry(0, "Read.txt", info, 1, Hex("4D")),
+        MakeEntry(0, "READ.TXT", "", 2, Hex("4D 5A")),
+    };
+    const std::vector<std::pair<std::string, Bytes>> archives = {
+        {"all_methods", MakeArchive(entries, 16)},
+        {"named", MakeArchive(named)},
+        {"empty", MakeArchive({}, 4)},
+    };
+    for (const auto& a : archives) {
+        Bytes survey{0};
+        survey.insert(survey.end(), a.second.begin(), a.second.end());
+        Write("fuzz_survey", a.first, survey);
+        Write("fuzz_sfxpack", a.first, a.second);
+    }
+    for (const char* data :
+         {"Install=Mon logiciel\r\nVersion=2", "x\r\ninstall=Produit", "Install=", "abcInstall"}) {
+        Bytes survey{1};
+        survey.insert(survey.end(), data, data + strlen(data));
+        Write("fuzz_survey", "descriptor" + std::to_string(survey.size()), survey);
+    }
+
+    // File names and info texts.
+    const char* names[] = {"readme.txt", "..",  "a.txt:s", "CON.txt",     "com9", "lpt1.log ",
+                           "sub\\x",     "nul", "CONOUT$", "Caf\xE9.txt", "x.",   "AUX .txt"};
+    for (size_t k = 0; k < sizeof names / sizeof names[0]; ++k)
+        Write("fuzz_filename", "name" + std::to_string(k), Text(names[k]));
+    const char* infos[] = {"\r\nDWCL=3567587328\r\nDWCH=30000000", "\r\ndwch=-1",
+                           "\r\nDWCL=  +12345678901234567890", "DWCL=1\r\nDWCH=", ""};
+    for (size_t k = 0; k < sizeof infos / sizeof infos[0]; ++k)
+        Write("fuzz_infotext", "info" + std::to_string(k), Text(infos[k]));
 
     // Build stamps: the installer's own, one after other bytes, one cut short.
     Bytes stamp = Hex("01 FF");

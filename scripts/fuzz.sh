@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 build="${FUZZ_BUILD:-build/fuzz}"
 jobs="${JOBS:-2}"
-targets=(fuzz_decompress fuzz_archive fuzz_stamp fuzz_roundtrip fuzz_pe fuzz_branding)
+targets=(fuzz_decompress fuzz_archive fuzz_stamp fuzz_roundtrip fuzz_pe fuzz_branding fuzz_survey
+         fuzz_filename fuzz_infotext fuzz_sfxpack)
 
 cmake -S . -B "$build" -G Ninja -DSFX_FUZZ=ON -DCMAKE_C_COMPILER=clang \
       -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

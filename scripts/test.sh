@@ -23,7 +23,7 @@ suite() {
 suite "host tests" ctest --test-dir build/host --output-on-failure --no-tests=error -j "$(nproc)"
 suite "win32 tests (Wine, $line)" \
     ctest --test-dir build/win32 --output-on-failure --no-tests=error -j "$(nproc)"
-suite "fuzzers (brief)" scripts/fuzz.sh 15
+suite "fuzzers (brief)" scripts/fuzz.sh 10
 asan() {
     cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON >/dev/null &&
         cmake --build build/asan -j "$(nproc)" &&

@@ -141,8 +141,10 @@ const char* TextFindKey(const char* text, const char* key, int exact, int length
 int TextKeyValue(const char* text, int length, const char* key, char* buffer, int capacity) {
     const char* value = TextFindKey(text, key, 0, length);
     if (!value) return 0;
+    // The value ends with the bytes given too, not only at a zero byte.
+    const char* end = length > 0 ? text + length : nullptr;
     int stored = 0;
-    for (const char* p = value; *p && *p != '\r' && *p != '\n'; ++p) {
+    for (const char* p = value; p != end && *p && *p != '\r' && *p != '\n'; ++p) {
         if (stored < capacity - 1) buffer[stored++] = *p;
     }
     buffer[stored] = 0;

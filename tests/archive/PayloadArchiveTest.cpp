@@ -2,6 +2,7 @@
 
 #include "ArchiveBuilder.h"
 #include "LogCapture.h"
+#include "archive/EntryData.h"
 
 #include <gtest/gtest.h>
 #include <functional>
@@ -318,6 +319,82 @@ TEST(ReadEntry, DamagedArchiveHeaders) {
         bool inHeader = cut >= 272 && cut < 272 + kEntryHeaderSize;
         EXPECT_EQ(View(truncated).Locate(0, &at), inHeader ? kEntryEnd : kEntryDamaged);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(EntryCursor, WalksOnceAndEndsWhereReadEntryEnds) {
+    Bytes archive =
+        MakeArchive({MakeEntry(0, "a", "", 1, Hex("61")), MakeEntry(0, "b", "", 1, Hex("62")),
+                     MakeEntry(0, "c", "", 1, Hex("63"))});
+    const size_t kSecond = 272 + 25;
+    archive[kSecond + 25] ^= 0x01; // entry 1's data: its checkword no longer matches
+    PayloadArchive a = View(archive);
+    EntryCursor cursor = a.Entries();
+    ASSERT_EQ(cursor.Next(), kEntryFound);
+    EXPECT_EQ(cursor.Index(), 0);
+    EXPECT_EQ(cursor.Entry().Name().bytes[0], 'a');
+    EXPECT_EQ(cursor.Next(), kEntryBadCheckword);
+    EXPECT_EQ(cursor.Index(), 1);
+    EXPECT_EQ(cursor.Next(), kEntryBadCheckword); // the walk stays ended
+    EXPECT_EQ(cursor.Result().status, kReadBadCheckword);
+    // Stepping over an entry does not read its checkword, as the walk to an index never did.
+    EntryCursor skipping = a.Entries();
+    EXPECT_EQ(skipping.Skip(), kEntryFound);
+    EXPECT_EQ(skipping.Skip(), kEntryFound);
+    EXPECT_EQ(skipping.Next(), kEntryFound);
+    EXPECT_EQ(skipping.Entry().Name().bytes[0], 'c');
+    EXPECT_EQ(skipping.Next(), kEntryEnd);
+    EXPECT_EQ(skipping.Result().status, kReadSound);
+    EXPECT_EQ(NameOf(a, 2), "c");
+    // A header that leads nowhere ends the walk at entry 0.
+    EntryCursor nowhere(archive.data(), 3);
+    EXPECT_EQ(nowhere.Next(), kEntryDamaged);
+    EXPECT_EQ(nowhere.Index(), 0);
+}
+
+// Every way an entry's data can fail, told apart, with a sound control for each method.
+TEST(ArchiveEntry, DecodeDataTellsTheFaultsApart) {
+    const Bytes abc = Hex("10 11 01 03 41 42 43 B4");
+    const struct {
+        const char* what;
+        Bytes entry;
+        ReadStatus status;
+        int code;
+    } rows[] = {
+        {"plain, sound", MakeEntry(0, "a", "", 3, Hex("61 62 63")), kReadSound, 0},
+        {"inverted, sound", MakeEntry(1, "a", "", 3, Inverted(Hex("61 62 63"))), kReadSound, 0},
+        {"compressed, sound", MakeEntry(3, "a", "", 3, abc), kReadSound, 0},
+        {"plain, shorter than its size", MakeEntry(0, "a", "", 5, Hex("61 62")), kReadSizeMismatch,
+         2},
+        {"inverted, longer than its size", MakeEntry(1, "a", "", 1, Hex("9E 9D")),
+         kReadSizeMismatch, 2},
+        {"compressed, decodes short", MakeEntry(2, "a", "", 4, abc), kReadSizeMismatch, 3},
+        {"compressed, decoding error", MakeEntry(2, "a", "", 2, abc), kReadDecodeError, 25},
+        {"method word 4", MakeEntry(4, "a", "", 3, Hex("61 62 63")), kReadNoData, 0},
+        {"compressed, a size no 8-byte stream reaches", MakeEntry(2, "a", "", 8 * 87040 + 1, abc),
+         kReadSizeMismatch, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        LogCapture payload(69);
+        ArchiveEntry entry(row.entry.data());
+        EntryData data(entry);
+        EXPECT_EQ(data.result.status, row.status);
+        EXPECT_EQ(data.result.code, row.code);
+        if (row.status == kReadSound) {
+            const Bytes expected = row.entry[8] < 2 ? Hex("61 62 63 00") : Hex("41 42 43 00");
+            EXPECT_EQ(Bytes(data.Bytes(), data.Bytes() + 4), expected);
+        }
+        EXPECT_TRUE(payload.texts.empty()); // the caller reports, naming the entry
+    }
+    // The limit is checked before any memory is taken.
+    Bytes huge = MakeEntry(0, "a", "", 0x7FFFFE00, Hex("61"));
+    EntryData refused(ArchiveEntry(huge.data()), 1000);
+    EXPECT_EQ(refused.result.status, kReadTooLarge);
+    EXPECT_EQ(refused.Bytes(), nullptr);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -190,47 +191,102 @@ TEST_F(ExtractPayloadTest, AnEntryThatCannotBeCreatedStops) {
     }
 }
 
-TEST_F(ExtractPayloadTest, UnsafeNamesAreReportedAndNotWritten) {
+// The first entry that is not written ends the extraction with 0 and its fault reported once,
+// naming it: nothing may be started from a folder that lacks it, and no file of zeros or of a
+// part of the data may pass for it.
+TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
     const std::string longName = std::string(70, 'n') + ".txt";
-    TestPayload payload = TestPayload::Of({{"..\\escape.txt", "x"},
-                                           {"sub/x.txt", "x"},
-                                           {"C:evil.txt", "x"},
-                                           {"a.txt:stream", "x"},
-                                           {"..", "x"},
-                                           {"CON", "x"},
-                                           {"nul.txt", "x"},
-                                           {"Com1.log", "x"},
-                                           {longName, "x"},
-                                           {"ok.txt", "ok"}});
-    LogListener log(kLogPayload);
-    EXPECT_EQ(1, Extract(payload));
-    EXPECT_EQ(std::vector<std::string>{"ok.txt"}, NamesIn(folder));
-    EXPECT_FALSE(Exists(temp / "escape.txt"));
-    const std::string refused = "Nom de fichier refus\xE9"
-                                " : ";
-    std::vector<std::string> expected = {
-        refused + "..\\escape.txt", refused + "sub/x.txt", refused + "C:evil.txt",
-        refused + "a.txt:stream",   refused + "..",        refused + "CON",
-        refused + "nul.txt",        refused + "Com1.log",  refused + longName.substr(0, 63)};
-    EXPECT_EQ(expected, log.texts);
-}
-
-TEST_F(ExtractPayloadTest, FaultsOfSingleEntriesAreReportedAndTheNextFollows) {
-    TestPayload payload;
-    payload.AddHuge("big.bin", "not all of it");
-    payload.Add({"after.txt", "after"});
-    payload.AddWithBadCheckword({"bad.txt", "bad"});
-    payload.Add({"never.txt", "never"});
-    LogListener log(kLogPayload);
-    LogListener all(kLogAll);
-
-    EXPECT_EQ(1, Extract(payload));
-    EXPECT_EQ((std::vector<std::string>{"after.txt"}), NamesIn(folder));
-    EXPECT_EQ((std::vector<std::string>{"M\xE9"
-                                        "moire insuffisante : big.bin",
-                                        "Checkword erreur"}),
-              log.texts);
-    EXPECT_EQ(log.texts, all.texts);
+    const std::string refused = "Nom de fichier refus\xE9 : ";
+    const struct {
+        const char* what;
+        std::function<void(TestPayload&)> add;
+        std::string text;
+    } rows[] = {
+        {"a name leading out",
+         [](TestPayload& p) {
+             p.Add({"..\\escape.txt", "x"});
+         },
+         refused + "..\\escape.txt"},
+        {"a slash",
+         [](TestPayload& p) {
+             p.Add({"sub/x.txt", "x"});
+         },
+         refused + "sub/x.txt"},
+        {"a drive",
+         [](TestPayload& p) {
+             p.Add({"C:evil.txt", "x"});
+         },
+         refused + "C:evil.txt"},
+        {"a stream",
+         [](TestPayload& p) {
+             p.Add({"a.txt:stream", "x"});
+         },
+         refused + "a.txt:stream"},
+        {"dot dot",
+         [](TestPayload& p) {
+             p.Add({"..", "x"});
+         },
+         refused + ".."},
+        {"devices",
+         [](TestPayload& p) {
+             p.Add({"Com1.log", "x"});
+         },
+         refused + "Com1.log"},
+        {"a name over 63 bytes",
+         [&](TestPayload& p) {
+             p.Add({longName, "x"});
+         },
+         refused + longName.substr(0, 63)},
+        {"no memory for the data", [](TestPayload& p) { p.AddHuge("big.bin", "not all of it"); },
+         "M\xE9moire insuffisante : big.bin"},
+        {"a folder has the name",
+         [](TestPayload& p) {
+             p.Add({"sub", "x"});
+         },
+         "Erreur CreateFile 5 : sub"},
+        {"a checkword mismatch",
+         [](TestPayload& p) {
+             p.AddWithBadCheckword({"bad.txt", "x"});
+         },
+         "Checkword erreur"},
+        {"a decoding error",
+         [](TestPayload& p) {
+             p.AddStored("bad.bin", std::string("\x10\x11\x01\x03\x41\x42\x43\xA8\x00\x00", 10), 3,
+                         kMethodCompressed);
+         },
+         "Erreur en d\xE9"
+         "compr\xE9"
+         "ssion code 21 : bad.bin"},
+        {"plain data shorter than its decoded size",
+         [](TestPayload& p) { p.AddStored("short.txt", "ab", 5, kMethodPlain); },
+         "Taille incorrecte : short.txt"},
+        {"a method word above 3", [](TestPayload& p) { p.AddStored("new.bin", "abc", 3, 4); },
+         "M\xE9thode inconnue : new.bin"},
+    };
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    {
+        SCOPED_TRACE("control");
+        LogListener log(kLogPayload);
+        EXPECT_EQ(1, Extract(TestPayload::Of({{"first.txt", "1"}, {"after.txt", "2"}})));
+        EXPECT_EQ((std::vector<std::string>{"after.txt", "first.txt", "sub"}), NamesIn(folder));
+        EXPECT_TRUE(log.texts.empty());
+    }
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestPayload payload;
+        payload.Add({"first.txt", "1"});
+        row.add(payload);
+        payload.Add({"after.txt", "2"});
+        LogListener log(kLogPayload);
+        LogListener all(kLogAll);
+        EXPECT_EQ(0, Extract(payload));
+        EXPECT_EQ((std::vector<std::string>{"first.txt", "sub"}), NamesIn(folder));
+        EXPECT_FALSE(Exists(temp / "escape.txt"));
+        EXPECT_EQ(std::vector<std::string>{row.text}, log.texts);
+        EXPECT_EQ(log.texts, all.texts);
+        EXPECT_EQ(kFailureEntry, failure.kind);
+    }
 }
 
 TEST_F(ExtractPayloadTest, AFolderThatCannotBeMadeGivesZero) {

@@ -109,7 +109,15 @@ void TestPayload::AddWithBadCheckword(const TestEntry& entry) {
 }
 
 void TestPayload::AddHuge(const std::string& name, const std::string& data) {
-    writer_.AddStored(name, "", Bytes(data), 0x7FFFF000, kMethodPlain);
+    // An unchanged copy (flags 0), long enough that a stream could reach the size.
+    std::string stored = '\0' + data;
+    stored.resize(0x7FFFF000 / MaxDecodedSize(1) + 1, 'x');
+    AddStored(name, stored, 0x7FFFF000, kMethodCompressed);
+}
+
+void TestPayload::AddStored(const std::string& name, const std::string& stored, int32_t decodedSize,
+                            uint32_t method) {
+    writer_.AddStored(name, "", Bytes(stored), decodedSize, method);
 }
 
 PayloadArchive TestPayload::View() const {

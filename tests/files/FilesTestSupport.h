@@ -60,8 +60,11 @@ class TestPayload {
     void Add(const TestEntry& entry);
     // An entry whose checkword does not match its bytes.
     void AddWithBadCheckword(const TestEntry& entry);
-    // An entry whose decoded size no block can hold (its stored bytes are data).
+    // An entry whose decoded size no block can hold, though its stored stream could reach it.
     void AddHuge(const std::string& name, const std::string& data);
+    // Stored bytes taken as they are, under any decoded size and method word.
+    void AddStored(const std::string& name, const std::string& stored, int32_t decodedSize,
+                   uint32_t method);
     PayloadArchive View() const;
 
   private:

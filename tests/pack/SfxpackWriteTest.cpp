@@ -1,5 +1,6 @@
 // sfxpack pack and exe as a user runs them: outputs, determinism and bad input.
 #include "tests/pack/PeTestSupport.h"
+#include "tools/pack/ArchiveWriter.h"
 #include "tools/pack/PeImage.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,10 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
     damaged.back() ^= 0x55;
     std::string damagedArchive = ScratchPath("damaged.arc");
     SaveFile(damagedArchive, damaged);
+    ArchiveWriter tooLarge; // what pack refuses must not come in through --payload
+    tooLarge.AddStored("big.bin", "", {1, 2, 3, 4}, int32_t(kMaxEntryBytes + 1), kMethodPlain);
+    std::string tooLargeArchive = ScratchPath("too_large.arc");
+    SaveFile(tooLargeArchive, tooLarge.Bytes());
 
     struct Row {
         std::string args;
@@ -128,6 +133,8 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         {"exe '" + good + "' --stub '" + ScratchPath("none") + "'", "missing stub", "cannot open"},
         {"exe --payload '" + damagedArchive + "' --stub '" + stub + "'", "damaged archive",
          "checkword"},
+        {"exe --payload '" + tooLargeArchive + "' --stub '" + stub + "'",
+         "entry above pack's limit", "entry 0 big.bin: decoded size 268435457 is above"},
         {"exe '" + good + "' --payload '" + archive + "' --stub '" + stub + "'",
          "folder and archive", "either DIR or --payload"},
     };

@@ -187,7 +187,7 @@ TEST_F(SfxpackRead, DamagedArchivesTable) {
          },
          0, 3, 1, 1, "entry 2 three.txt: method word 7 delivers no data"},
         {"plain data shorter than its decoded size",
-         [](Bytes* a) { PutU32(&(*a)[kEntry0 + 20], 9); }, 0, 3, 1, 0,
+         [](Bytes* a) { PutU32(&(*a)[kEntry0 + 20], 9); }, 0, 3, 1, 1,
          "entry 0 one.txt: stores 5 bytes for a decoded size of 9"},
         {"first-entry offset past the end", [](Bytes* a) { PutU32(&(*a)[0], 5000); }, 1, 0, 1, 1,
          "entry 0: damaged entry header"},
@@ -226,24 +226,20 @@ TEST_F(SfxpackRead, DamagedArchivesTable) {
     }
 }
 
-// The installer writes an entry that fails to decode as zeros of its decoded size, and plain
-// data shorter than its decoded size padded with zeros.
-TEST_F(SfxpackRead, ExtractWritesWhatTheInstallerWrites) {
+// An entry whose data does not read as stored gets no file, never one of zeros; the others
+// still do, and the exit code says the installer would fail.
+TEST_F(SfxpackRead, ExtractWritesNoFileForAFailedEntry) {
     Bytes archive = SmallArchive();
     PutU32(&archive[kEntry1 + 20], 2); // the stream now fails with code 25
-    PutU32(&archive[kEntry0 + 20], 7); // "first" + 2 zeros
+    PutU32(&archive[kEntry0 + 20], 7); // "first" is 5 bytes, not 7
     WriteBytes(Path("a.arc"), archive);
     Outcome run;
     fs::path out = ExtractTo(Path("a.arc").string(), &run);
     EXPECT_EQ(run.exit, 1);
-    EXPECT_NE(run.err.find("entry 1: Erreur en d\xC3\xA9"
-                           "compr\xC3\xA9"
-                           "ssion code 25"),
-              std::string::npos)
-        << run.err;
-    EXPECT_EQ(Files(out), (std::vector<std::string>{"one.txt", "three.txt", "two.txt"}));
-    EXPECT_EQ(ReadText(out / "one.txt"), std::string("first\0\0", 7));
-    EXPECT_EQ(ReadText(out / "two.txt"), std::string("\0\0", 2));
+    EXPECT_EQ(run.err, "sfxpack extract: entry 0 one.txt: stores 5 bytes for a decoded size of 7; "
+                       "not written\n"
+                       "sfxpack extract: entry 1 two.txt: decoding error code 25; not written\n");
+    EXPECT_EQ(Files(out), std::vector<std::string>{"three.txt"});
     EXPECT_EQ(ReadText(out / "three.txt"), "xyz");
 
     // A checkword mismatch stops the extraction at that entry.
@@ -255,7 +251,30 @@ TEST_F(SfxpackRead, ExtractWritesWhatTheInstallerWrites) {
     EXPECT_EQ(Files(out), std::vector<std::string>{"one.txt"});
 }
 
-TEST_F(SfxpackRead, ExtractNamesAsTheInstallerDoes) {
+// A declared decoded size far above the stored data is refused before anything is allocated.
+TEST_F(SfxpackRead, DecodedSizeAboveTheLimitIsRefused) {
+    ArchiveWriter w;
+    w.AddStored("big.bin", "", B("tiny"), 0x7FFFFE00, kMethodPlain);
+    w.AddStored("small.bin", "", B("tiny"), 4, kMethodPlain);
+    WriteBytes(Path("a.arc"), w.Bytes());
+    const std::string file = Path("a.arc").string();
+    const std::string refused = "entry 0 big.bin: decoded size 2147483136 is above the limit of ";
+    Outcome verify = Sfxpack("verify " + file);
+    EXPECT_EQ(verify.exit, 1);
+    EXPECT_NE(verify.err.find(refused + "268435456 bytes"), std::string::npos) << verify.err;
+    Outcome run;
+    fs::path out = ExtractTo(file + " --max-entry-size 3", &run);
+    EXPECT_EQ(run.exit, 1);
+    EXPECT_NE(run.err.find(refused + "3 bytes"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("entry 1 small.bin: decoded size 4 is above"), std::string::npos);
+    EXPECT_TRUE(Files(out).empty());
+    // The limit itself is allowed.
+    out = ExtractTo(file + " --max-entry-size 4", &run);
+    EXPECT_EQ(Files(out), std::vector<std::string>{"small.bin"});
+    EXPECT_EQ(Sfxpack("verify " + file + " --max-entry-size x").exit, 2);
+}
+
+TEST_F(SfxpackRead, ExtractRefusesNamesAsTheInstallerDoes) {
     ArchiveWriter w;
     std::string longName = std::string(70, 'n') + ".txt";
     w.AddStored(longName, "", B("long"), 4, kMethodInverted);
@@ -267,14 +286,15 @@ TEST_F(SfxpackRead, ExtractNamesAsTheInstallerDoes) {
     WriteBytes(Path("a.arc"), w.Bytes());
     Outcome run;
     fs::path out = ExtractTo(Path("a.arc").string(), &run);
-    EXPECT_EQ(run.exit, 0) << run.err;
-    // Names are read into 64 bytes: 63 characters; a later name equal but for letter case
-    // replaces the earlier file under its first spelling; other names are refused.
-    EXPECT_EQ(Files(out), (std::vector<std::string>{"Read.txt", std::string(63, 'n')}));
+    EXPECT_EQ(run.exit, 1);
+    // A later name equal but for letter case replaces the earlier file under its first
+    // spelling; a name over 63 bytes would be cut into another, and others are not plain.
+    EXPECT_EQ(Files(out), std::vector<std::string>{"Read.txt"});
     EXPECT_EQ(ReadText(out / "Read.txt"), "second");
-    EXPECT_NE(run.err.find("entry 3: .. is not a plain file name"), std::string::npos);
-    EXPECT_NE(run.err.find("entry 4: sub\\x5Cx.txt is not a plain file name"), std::string::npos);
-    EXPECT_NE(run.err.find("entry 5: NUL.txt is not a plain file name"), std::string::npos);
+    for (const std::string& refused :
+         {"entry 0 " + longName, std::string("entry 3 .."), std::string("entry 4 sub\\x5Cx.txt"),
+          std::string("entry 5 NUL.txt")})
+        EXPECT_NE(run.err.find(refused + ": not a plain file name"), std::string::npos) << refused;
     EXPECT_FALSE(fs::exists(dir_ / "up"));
 }
 

@@ -151,8 +151,8 @@ void OfferCombinations(Bytes input, bool runs, StageSet allowed, size_t decodedS
 
 bool DecodesBack(const std::vector<uint8_t>& stream, const uint8_t* data, size_t size,
                  CompressStats* stats) {
-    // Room as the installer gives it: decoded size + 10, never under 256.
-    std::vector<uint8_t> decoded(size + 10 < 256 ? 256 : size + 10, 0);
+    // Room as the installer gives it: decoded size + kEntrySlack, never under 256.
+    std::vector<uint8_t> decoded(size + kEntrySlack < 256 ? 256 : size + kEntrySlack, 0);
     int written = 0;
     int error = 0;
     const int ok = DecompressDetailed(stream.data(), static_cast<int>(stream.size()),

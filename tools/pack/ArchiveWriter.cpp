@@ -1,6 +1,5 @@
 #include "tools/pack/ArchiveWriter.h"
 
-#include "archive/PayloadArchive.h"
 #include "tools/pack/ByteReader.h"
 
 namespace {
@@ -42,10 +41,10 @@ void ArchiveWriter::AddRaw(const std::vector<uint8_t>& bytes) {
 bool EncodeDataEntry(const std::string& name, const std::string& info,
                      const std::vector<uint8_t>& data, uint32_t method, CompressStats* stats,
                      std::vector<uint8_t>* entry) {
-    if (method > kMethodCompressedInverted || data.size() > kCompressMaxSize) return false;
+    if (!DataDelivered(method) || data.size() > kCompressMaxSize) return false;
     std::vector<uint8_t> stored = StoreData(data, method, stats);
     // A compressed stream has at least its flags byte; none means the compressor gave up.
-    if (stored.empty() && (method & kMethodCompressed)) return false;
+    if (stored.empty() && DataCompressed(method)) return false;
     *entry = EncodeEntry(name, info, stored, int32_t(data.size()), method);
     return !entry->empty();
 }
@@ -59,40 +58,30 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
         return {};
     std::vector<uint8_t> entry(kEntryHeaderSize, 0);
     entry.reserve(kEntryHeaderSize + name.size() + info.size() + stored.size());
-    bool inverted = (method & 1) != 0;
+    bool inverted = TextsInverted(method);
     AppendText(&entry, name, inverted);
     AppendText(&entry, info, inverted);
     entry.insert(entry.end(), stored.begin(), stored.end());
-    PutU32(&entry[0], uint32_t(entry.size()));
-    PutU32(&entry[8], method);
-    PutU32(&entry[12], uint32_t(name.size()));
-    PutU32(&entry[16], uint32_t(info.size()));
-    PutU32(&entry[20], uint32_t(decodedSize));
+    PutU32(&entry[kSizeWord], uint32_t(entry.size()));
+    PutU32(&entry[kMethodWord], method);
+    PutU32(&entry[kNameWord], uint32_t(name.size()));
+    PutU32(&entry[kInfoWord], uint32_t(info.size()));
+    PutU32(&entry[kDecodedWord], uint32_t(decodedSize));
     SealEntry(&entry);
     return entry;
 }
 
-uint32_t EntryCheckword(const uint8_t* entry, size_t length) {
-    ByteReader r(entry, length);
-    uint32_t size = r.U32(0);
-    uint32_t sum = size + r.U32(8) + r.U32(12) + r.U32(16);
-    size_t end = size < length ? size : length;
-    for (size_t k = kEntryHeaderSize; k < end; ++k)
-        sum += uint32_t((k - kEntryHeaderSize) % 16 + 1) * entry[k];
-    return ~sum;
-}
-
 void SealEntry(std::vector<uint8_t>* entry) {
     if (entry->size() < kEntryHeaderSize) return;
-    PutU32(&(*entry)[4], EntryCheckword(entry->data(), entry->size()));
+    PutU32(&(*entry)[kCheckWord], EntryCheckword(entry->data(), uint32_t(entry->size())));
 }
 
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,
                                CompressStats* stats) {
-    if (method & kMethodCompressed)
+    if (DataCompressed(method))
         return CompressBest(data.data(), data.size(), kStagesAuto, stats);
     std::vector<uint8_t> stored = data;
-    if (method & kMethodInverted)
+    if (DataInverted(method))
         for (uint8_t& b : stored)
             b = uint8_t(~b);
     return stored;

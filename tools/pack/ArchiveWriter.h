@@ -7,14 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/ArchiveFormat.h"
 #include "tools/compress/Compressor.h"
-
-enum ArchiveMethod : uint32_t {
-    kMethodPlain = 0,
-    kMethodInverted = 1,
-    kMethodCompressed = 2,
-    kMethodCompressedInverted = 3,
-};
 
 class ArchiveWriter {
   public:
@@ -50,10 +44,6 @@ bool EncodeDataEntry(const std::string& name, const std::string& info,
 std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& info,
                                  const std::vector<uint8_t>& stored, int32_t decodedSize,
                                  uint32_t method);
-
-// The checkword of an entry from its own words: NOT(size + method + name length + info length
-// + the bytes after the header weighted 1..16 in turn), over at most length bytes.
-uint32_t EntryCheckword(const uint8_t* entry, size_t length);
 
 // Writes the right checkword into an entry that a test has changed.
 void SealEntry(std::vector<uint8_t>* entry);

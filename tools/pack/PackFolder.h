@@ -7,12 +7,7 @@
 #include <string>
 #include <vector>
 
-// What a 32-bit installer can hold: it maps the whole payload and, per entry, takes a block of
-// the decoded size + 10 and two working blocks of the decoded size + 256.
-constexpr uint64_t kMaxEntryBytes = 256u << 20;
-constexpr uint64_t kMaxPayloadBytes = 1u << 30;
-// The installer reads names into 64-byte buffers.
-constexpr size_t kMaxEntryName = 63;
+#include "archive/ArchiveFormat.h"
 
 struct PackOptions {
     uint32_t method = 3;

@@ -1,8 +1,9 @@
-// The archive inside a file, and catching the archive reader's log reports.
+// The archive inside a file, walked once.
 #include "tools/sfxpack/ArchiveInput.h"
 
 #include <stdint.h>
 
+#include "archive/EntryData.h"
 #include "tools/pack/PeImage.h"
 #include "tools/sfxpack/Commands.h"
 
@@ -27,11 +28,27 @@ bool LoadArchive(const std::string& path, LoadedArchive* out, std::string* error
     return true;
 }
 
-int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out) {
+bool MaxEntrySize(const std::string* text, uint64_t* limit, std::string* error) {
+    *limit = kMaxEntryBytes;
+    if (!text) return true;
+    uint32_t value = 0;
+    if (!ParseCount(*text, INT32_MAX, &value)) {
+        *error = "--max-entry-size takes a count of bytes from 0 to " + std::to_string(INT32_MAX);
+        return false;
+    }
+    *limit = value;
+    return true;
+}
+
+int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out, uint64_t* maxEntrySize) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {}, {}, &args, &error)) return UsageError(argv[0], error);
+    std::vector<std::string> options;
+    if (maxEntrySize) options.push_back("--max-entry-size");
+    if (!ParseArguments(argc, argv, options, {}, &args, &error)) return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
+    if (maxEntrySize && !MaxEntrySize(args.Value("--max-entry-size"), maxEntrySize, &error))
+        return UsageError(argv[0], error);
     if (!LoadArchive(args.positional[0], out, &error)) {
         PrintError(argv[0], error);
         return kExitFault;
@@ -42,34 +59,32 @@ int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out) {
 bool WalkEntries(const PayloadArchive& archive,
                  const std::function<void(int index, const ArchiveEntry& entry)>& visit,
                  std::string* fault) {
-    for (int index = 0;; ++index) {
-        const unsigned char* at = nullptr;
-        EntryStatus status = archive.Locate(index, &at);
-        if (status == kEntryEnd) return true;
-        if (status != kEntryFound) {
-            *fault = "entry " + std::to_string(index) + ": " + DescribeStatus(status);
-            return false;
-        }
-        visit(index, ArchiveEntry(at));
-    }
+    EntryCursor cursor = archive.Entries();
+    while (cursor.Next() == kEntryFound)
+        visit(cursor.Index(), cursor.Entry());
+    if (cursor.Status() == kEntryEnd) return true;
+    *fault = "entry " + std::to_string(cursor.Index()) + ": " + DescribeStatus(cursor.Status());
+    return false;
 }
 
-std::string LogRecorder::Joined() const {
-    std::string line;
-    for (const std::string& text : texts) {
-        if (!line.empty()) line += "; ";
-        for (unsigned char c : text) {
-            if (c < 0x80) {
-                line += static_cast<char>(c);
-            } else if (c >= 0xA0) { // Windows-1252 agrees with Latin-1 here
-                line += static_cast<char>(0xC0 | c >> 6);
-                line += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                line += EscapeBytes(&c, 1);
-            }
-        }
-    }
-    return line;
+bool CheckEntries(const PayloadArchive& archive, uint64_t limit,
+                  const std::function<void(const std::string&)>& fault, int* entries) {
+    *entries = 0;
+    bool sound = true;
+    std::string stop;
+    bool whole = WalkEntries(
+        archive,
+        [&](int index, const ArchiveEntry& entry) {
+            ++*entries;
+            EntryData data(entry, limit);
+            if (data.Sound()) return;
+            fault("entry " + std::to_string(index) + " " + DisplayName(entry) + ": " +
+                  DescribeFault(entry, data.result, limit));
+            sound = false;
+        },
+        &stop);
+    if (!whole) fault(stop);
+    return whole && sound;
 }
 
 std::string DisplayName(const ArchiveEntry& entry) {
@@ -90,4 +105,28 @@ const char* DescribeStatus(EntryStatus status) {
         return "damaged entry header";
     }
     return "unknown";
+}
+
+std::string DescribeFault(const ArchiveEntry& entry, ReadResult result, uint64_t limit) {
+    std::string decoded = std::to_string(entry.DecodedSize());
+    switch (result.status) {
+    case kReadDecodeError:
+        return "decoding error code " + std::to_string(result.code);
+    case kReadSizeMismatch:
+        if (result.code < 0)
+            return "decoded size " + decoded + " is more than its " +
+                   std::to_string(entry.Data().length) + " stored bytes can give";
+        if (DataCompressed(entry.Method()))
+            return "decodes to " + std::to_string(result.code) + " bytes, not " + decoded;
+        return "stores " + std::to_string(result.code) + " bytes for a decoded size of " + decoded;
+    case kReadNoMemory:
+        return "no memory for " + decoded + " bytes";
+    case kReadNoData:
+        return "method word " + std::to_string(entry.Method()) + " delivers no data";
+    case kReadTooLarge:
+        return "decoded size " + decoded + " is above the limit of " + std::to_string(limit) +
+               " bytes (--max-entry-size)";
+    default:
+        return "unreadable";
+    }
 }

@@ -1,6 +1,6 @@
 // sfxpack compress: one raw stream, the smallest of the allowed stage combinations.
 #include "tools/compress/Compressor.h"
-#include "tools/pack/PackFolder.h"
+#include "archive/ArchiveFormat.h"
 #include "tools/sfxpack/Commands.h"
 
 int CmdCompress(int argc, char** argv) {

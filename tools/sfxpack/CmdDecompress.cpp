@@ -1,8 +1,6 @@
 // sfxpack decompress: one raw stream decoded, as the installer decodes an entry's data.
 #include "archive/CtMem.h"
 #include "archive/Decompressor.h"
-#include "tools/pack/PackFolder.h"
-#include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/Commands.h"
 
 int CmdDecompress(int argc, char** argv) {
@@ -26,17 +24,17 @@ int CmdDecompress(int argc, char** argv) {
         PrintError(argv[0], args.positional[0] + ": stream too large");
         return kExitFault;
     }
-    // Room as the installer gives it: decoded size + 10.
+    // Room as the installer gives it: decoded size + kEntrySlack.
     int decoded = static_cast<int>(size);
-    CtMem block(decoded + 10);
+    CtMem block(decoded + kEntrySlack);
     if (!block.data) {
         PrintError(argv[0], "no memory for " + std::to_string(size) + " bytes");
         return kExitFault;
     }
-    LogRecorder reports(kLogPayload);
-    int written = Decompress(stream.data(), static_cast<int>(stream.size()), block.data, decoded);
-    if (!reports.texts.empty()) {
-        PrintError(argv[0], args.positional[0] + ": " + reports.Joined());
+    int written = 0, code = 0;
+    if (!DecompressDetailed(stream.data(), static_cast<int>(stream.size()), block.data, decoded,
+                            &written, &code)) {
+        PrintError(argv[0], args.positional[0] + ": decoding error code " + std::to_string(code));
         return kExitFault;
     }
     if (!WriteFileAtomically(args.positional[1], block.data, static_cast<size_t>(written), nullptr,

@@ -10,27 +10,30 @@
 
 namespace {
 
-// The archive of a file (an archive, or an installer whose payload is taken), walked to its end
-// so that a damaged one is refused before it is built into an installer.
+// The archive of a file (an archive, or an installer whose payload is taken), read through as
+// the installer reads it, so that an archive it would fail on is refused before it is built
+// into an installer.
 bool LoadPayload(const std::string& path, std::vector<uint8_t>* payload, std::string* error) {
     LoadedArchive loaded;
     if (!LoadArchive(path, &loaded, error)) return false;
-    int index = 0;
-    for (;; ++index) {
-        const unsigned char* at = nullptr;
-        EntryStatus status = loaded.archive.Locate(index, &at);
-        if (status == kEntryEnd) break;
-        if (status != kEntryFound) {
-            *error = path + ": entry " + std::to_string(index) + ": " + DescribeStatus(status);
-            return false;
-        }
-    }
-    if (index == 0) {
-        *error = path + ": no entries";
-        return false;
-    }
     if (uint64_t(loaded.archive.length) > kMaxPayloadBytes) {
         *error = path + ": payload larger than an installer can hold (1 GiB)";
+        return false;
+    }
+    int entries = 0;
+    std::string first;
+    bool sound = CheckEntries(
+        loaded.archive, kMaxEntryBytes,
+        [&](const std::string& fault) {
+            if (first.empty()) first = path + ": " + fault;
+        },
+        &entries);
+    if (!sound) {
+        *error = first;
+        return false;
+    }
+    if (entries == 0) {
+        *error = path + ": no entries";
         return false;
     }
     payload->assign(loaded.archive.start, loaded.archive.start + loaded.archive.length);

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "archive/CtMem.h"
-#include "support/FileName.h"
+#include "archive/EntryData.h"
+#include "driver/PayloadEntry.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
 #include "tools/sfxpack/ArchiveInput.h"
@@ -15,23 +15,23 @@ namespace {
 
 class Extraction {
   public:
-    Extraction(const char* command, const std::string& folder, const PayloadArchive& archive)
-        : command_(command), folder_(folder), archive_(archive) {}
+    Extraction(const char* command, const std::string& folder, uint64_t limit)
+        : command_(command), folder_(folder), limit_(limit) {}
 
-    // Returns kExitFault when an entry had a checkword, decoding or write error.
-    int Run() {
+    // kExitFault when an entry was not written or the walk stopped before the end: the
+    // installer would stop at that entry and start nothing.
+    int Run(const PayloadArchive& archive) {
         std::string stop;
         bool whole = WalkEntries(
-            archive_,
-            [this](int index, const ArchiveEntry& entry) { ExtractEntry(index, entry.Method()); },
+            archive, [this](int index, const ArchiveEntry& entry) { ExtractEntry(index, entry); },
             &stop);
-        if (!whole) PrintError(command_, stop + "; extraction stops here");
+        if (!whole) Fault(stop + "; extraction stops here");
         return faulty_ || !whole ? kExitFault : kExitOk;
     }
 
   private:
-    void Fault(int index, const std::string& message) {
-        PrintError(command_, "entry " + std::to_string(index) + ": " + message);
+    void Fault(const std::string& message) {
+        PrintError(command_, message);
         faulty_ = true;
     }
 
@@ -45,43 +45,35 @@ class Extraction {
         return spellings_.back();
     }
 
-    // The installer's two reads: name and size, then name, info text and data into a
-    // zero-filled block of size + 10 bytes. Data that fails to decode stays zeros.
-    void ExtractEntry(int index, uint32_t method) {
-        char name[64];
-        char info[128];
-        int size = 0;
-        archive_.ReadEntry(index, name, sizeof name, nullptr, 0, nullptr, &size);
-        CtMem block(size + 10);
-        if (!block.data) {
-            Fault(index, "no memory for " + std::to_string(size) + " bytes; not written");
+    // Name and data as the installer reads them; an entry that fails gets no file.
+    void ExtractEntry(int index, const ArchiveEntry& entry) {
+        std::string what = "entry " + std::to_string(index) + " " + DisplayName(entry) + ": ";
+        char name[kEntryNameCapacity];
+        entry.CopyName(name, sizeof name);
+        if (!EntryNameAccepted(entry, name)) {
+            Fault(what + "not a plain file name of at most 63 bytes; not written");
             return;
         }
-        LogRecorder reports(kLogPayload);
-        archive_.ReadEntry(index, name, sizeof name, info, sizeof info, block.data, &size);
-        if (!reports.texts.empty()) Fault(index, reports.Joined() + "; written as zeros");
-        if (method > 3)
-            Fault(index,
-                  "method word " + std::to_string(method) + " delivers no data; written as zeros");
-        if (!IsPlainFileName(name)) {
-            PrintError(command_,
-                       "entry " + std::to_string(index) + ": " +
-                           EscapeBytes(reinterpret_cast<unsigned char*>(name), strlen(name)) +
-                           " is not a plain file name; not written");
+        EntryData data(entry, limit_);
+        if (!data.Sound()) {
+            Fault(what + DescribeFault(entry, data.result, limit_) + "; not written");
             return;
         }
+        char info[kEntryInfoCapacity];
+        entry.CopyInfo(info, sizeof info);
         const std::string& spelling = FirstSpelling(name);
         FileTime time;
         bool timed = InfoWriteTime(info, 0, &time.low, &time.high) != 0;
         std::string error;
-        if (!WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(), block.data,
-                                 static_cast<size_t>(size), timed ? &time : nullptr, &error))
-            Fault(index, error);
+        if (!WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(), data.Bytes(),
+                                 static_cast<size_t>(entry.DecodedSize()), timed ? &time : nullptr,
+                                 &error))
+            Fault(what + error);
     }
 
     const char* command_;
     std::string folder_;
-    const PayloadArchive& archive_;
+    uint64_t limit_;
     std::vector<std::string> spellings_; // the names written so far
     bool faulty_ = false;
 };
@@ -91,10 +83,14 @@ class Extraction {
 int CmdExtract(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-C"}, {}, &args, &error)) return UsageError(argv[0], error);
+    if (!ParseArguments(argc, argv, {"-C", "--max-entry-size"}, {}, &args, &error))
+        return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     const std::string* folder = args.Value("-C");
     if (!folder) return UsageError(argv[0], "missing -C DIR");
+    uint64_t limit = 0;
+    if (!MaxEntrySize(args.Value("--max-entry-size"), &limit, &error))
+        return UsageError(argv[0], error);
     std::error_code ec;
     if (!std::filesystem::is_directory(*folder, ec))
         return UsageError(argv[0], "no folder " + *folder);
@@ -103,5 +99,5 @@ int CmdExtract(int argc, char** argv) {
         PrintError(argv[0], error);
         return kExitFault;
     }
-    return Extraction(argv[0], *folder, loaded.archive).Run();
+    return Extraction(argv[0], *folder, limit).Run(loaded.archive);
 }

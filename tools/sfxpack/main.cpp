@@ -20,11 +20,17 @@ const Command kCommands[] = {
      "  prints index, method word, stored length, decoded size, name (tab-separated)\n"
      "  exit 1 when a checkword mismatch or a damaged entry stopped the walk\n",
      CmdList},
-    {"verify", "FILE", "Decode every entry of an archive or an installer .exe and check it",
-     "  exit 0 only when every entry decodes to its decoded size\n", CmdVerify},
-    {"extract", "FILE -C DIR", "Write the files that the installer would extract, with their times",
-     "  -C DIR    folder to write into (must exist)\n"
-     "  exit 1 when an entry had a checkword or decoding error\n",
+    {"verify", "FILE [--max-entry-size N]",
+     "Decode every entry of an archive or an installer .exe and check it",
+     "  --max-entry-size N  refuse an entry whose decoded size is above N bytes before\n"
+     "                      taking memory for it (default 268435456, pack's limit)\n"
+     "  exit 0 only when every entry decodes to its decoded size; each fault is named\n",
+     CmdVerify},
+    {"extract", "FILE -C DIR [--max-entry-size N]",
+     "Write the files that the installer would extract, with their times",
+     "  -C DIR              folder to write into (must exist)\n"
+     "  --max-entry-size N  as for verify\n"
+     "  an entry that fails (checkword, decoding, size, name) gets no file; exit 1 names it\n",
      CmdExtract},
     {"decompress", "IN OUT --size N", "Decode one raw compressed stream",
      "  --size N  the decoded size of the stream\n"

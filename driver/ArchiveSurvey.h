@@ -1,0 +1,16 @@
+// The survey's walk over a payload archive: the product name of the install descriptor and the
+// pre-install program. Portable: it needs no window or resource.
+#pragma once
+#include "archive/PayloadArchive.h"
+
+enum { kProductNameCapacity = 128, kPreInstallNameCapacity = 128 };
+
+// Walks the archive: productName (128 bytes) gets the "Install=" value of the first ".kvr"
+// entry that has a non-empty one, preInstallName (128 bytes) the last "AutoInst_" ".exe"
+// entry. Both are emptied first; an empty buffer means nothing of that kind was found.
+void SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName);
+
+// The "Install=" value of a descriptor's data (size bytes, then at least one zero byte): the
+// bytes after the key up to the first control character, at most 127 of them (a longer name is
+// cut: it is only shown), into productName. Leaves productName as it was without the key.
+void CopyInstallValue(const unsigned char* data, int size, char* productName);
