@@ -23,7 +23,7 @@ cp "$root/win32/bin/AutoInst_Verif.exe" "$root/win32/bin/install.exe" "$demo/pay
 "$root/host/bin/sfxpack" exe "$demo/payload" -o "$demo/setup.exe" --stub "$root/win32/bin/stub.exe"
 "$root/host/bin/sfxpack" list "$demo/setup.exe"
 
-echo "== Running setup.exe auto=1 under Wine (TEMP=$demo/Temp)"
+echo "== Running setup.exe auto=1 under Wine, $(sfx_wine_line_name) line (TEMP=$demo/Temp)"
 # The launcher sets TEMP and TMP, passes the command line exactly, reports the installer's
 # exit code and waits for every program it started.
 printf '%s\r\n%s\r\n%s\r\n%s\r\n' "$(winpath "$demo/Temp")" "$(winpath "$demo/probe.log")" \

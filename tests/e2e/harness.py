@@ -10,8 +10,11 @@ CONFIG_KEYS = ("E2E_STUB", "E2E_PROBE", "E2E_LAUNCH", "E2E_SFXPACK", "E2E_WORK",
                "E2E_WINE_RUN")
 
 TITLE = "Quorel Informatique. Loftsetup 1.0a"
-WAIT_WINDOW = 20.0   # seconds a dialog may take to appear under a cold Wine
-WAIT_RUN = 90.0      # seconds a whole installer run may take
+# Deadlines fit the slower line, 32-bit programs run through qemu-i386 on a busy machine; waits
+# poll, so a deadline costs nothing when things go well.
+WAIT_WINDOW = 60.0   # seconds a dialog may take to appear under a cold Wine
+WAIT_CLOSE = 10.0    # seconds a dialog may take to close after a key or a click
+WAIT_RUN = 240.0     # seconds a whole installer run may take
 
 
 class Config:
@@ -28,7 +31,11 @@ class Config:
         self.work = os.environ["E2E_WORK"]
         self.artifacts = os.environ["E2E_ARTIFACTS"]
         self.wine_run = os.environ["E2E_WINE_RUN"]
-        self.prefix = os.environ.get("E2E_WINEPREFIX") or os.path.join(self.work, "prefix")
+        # The line Wine runs on here; each line has a prefix of its own kind.
+        self.line = subprocess.run([self.wine_run, "--line"], check=True, stdout=subprocess.PIPE,
+                                   text=True, timeout=60).stdout.strip()
+        self.prefix = (os.environ.get("E2E_WINEPREFIX") or
+                       os.path.join(self.work, "prefix-" + self.line))
 
 
 def windows_path(path):
@@ -214,7 +221,7 @@ class Case:
         for _ in range(5):
             self.env.xdotool(["windowfocus", window], check=False)
             self.env.xdotool(["key", key])
-            if self.wait_gone(window, timeout=3):
+            if self.wait_gone(window, timeout=WAIT_CLOSE):
                 return
         raise AssertionError("%s did not close on %s" % (self.name, key))
 
@@ -225,7 +232,7 @@ class Case:
         py = round(y * height / template[1])
         for _ in range(5):
             self.env.xdotool(["mousemove", "--window", window, str(px), str(py), "click", "1"])
-            if self.wait_gone(window, timeout=3):
+            if self.wait_gone(window, timeout=WAIT_CLOSE):
                 return
         raise AssertionError("%s did not close on a click" % self.name)
 
@@ -259,7 +266,7 @@ class Environment:
         os.makedirs(self.config.work, exist_ok=True)
         self.display = Display()
         self.wine_env = dict(os.environ, DISPLAY=self.display.name,
-                             WINEPREFIX=self.config.prefix, WINEARCH="win32",
+                             WINEPREFIX=self.config.prefix, SFX_WINE_LINE=self.config.line,
                              WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         try:
             self.prepare_prefix()
