@@ -82,6 +82,9 @@ sfx_wine_env() {
     fi
     export SFX_WINE_LINE WINEARCH WINEPREFIX
     export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+    # Wine spells file names in the locale's character set: without a UTF-8 one (CI may set
+    # none) a name outside it cannot be made, and the tests make such names.
+    export LC_ALL=C.UTF-8
 }
 
 # True unless the prefix exists and was made for the other line.
