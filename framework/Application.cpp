@@ -1,4 +1,5 @@
 #include "framework/Application.h"
+#include "support/NewestFirstList.h"
 #include "support/Text.h"
 #include "support/Win32Forward.h"
 
@@ -210,12 +211,7 @@ PERIODE::PERIODE(int period_) : next(s_first), period(period_), countdown(period
 }
 
 PERIODE::~PERIODE() {
-    for (PERIODE** link = &s_first; *link; link = &(*link)->next) {
-        if (*link == this) {
-            *link = next;
-            return;
-        }
-    }
+    RemoveFromChain(s_first, this, &PERIODE::next);
 }
 
 void CALLBACK PERIODE::TimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time) {

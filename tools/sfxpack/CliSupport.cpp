@@ -1,6 +1,7 @@
 // Helpers shared by sfxpack's commands: argument splitting, messages and whole-file I/O.
 #include "tools/sfxpack/Commands.h"
 
+#include "tools/pack/FileTimes.h"
 #include "tools/compress/Compressor.h"
 
 #include <errno.h>
@@ -239,21 +240,14 @@ class TemporaryFile {
         ft.dwHighDateTime = time.high;
         return SetFileTime(handle_, nullptr, nullptr, &ft) != 0;
 #else
-        // FILETIME counts 100 ns from 1601-01-01; Unix time counts from 1970-01-01.
-        const int64_t kUnixEpoch = 116444736000000000LL;
-        const int64_t kPerSecond = 10000000;
-        int64_t ticks = static_cast<int64_t>((uint64_t(time.high) << 32 | time.low) - kUnixEpoch);
-        int64_t seconds = ticks / kPerSecond;
-        int64_t rest = ticks % kPerSecond;
-        if (rest < 0) {
-            rest += kPerSecond;
-            --seconds;
-        }
+        int64_t seconds;
+        uint32_t nanoseconds;
+        FileTimeToUnix(uint64_t(time.high) << 32 | time.low, &seconds, &nanoseconds);
         struct timespec times[2];
         times[0].tv_sec = 0;
         times[0].tv_nsec = UTIME_OMIT;
         times[1].tv_sec = static_cast<time_t>(seconds);
-        times[1].tv_nsec = static_cast<long>(rest * 100);
+        times[1].tv_nsec = static_cast<long>(nanoseconds);
         return futimens(fd_, times) == 0;
 #endif
     }
