@@ -1,7 +1,7 @@
 // The resource directory: a three-level tree (type, name, language) of directory tables whose
 // entries point at subtables or, on the last level, at data entries. Offsets inside the tree
 // are relative to its start; data entries hold the rva of the data.
-#include "tools/pack/PeLayout.h"
+#include "tools/pack/PeResources.h"
 
 #include "tools/pack/ByteReader.h"
 
