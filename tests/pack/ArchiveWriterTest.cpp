@@ -1,7 +1,7 @@
 // The archive writer against the installer's own reader.
 #include "archive/PayloadArchive.h"
 #include "tests/pack/RandomBytes.h"
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 #include "tools/pack/ArchiveWriter.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tools/pack/ArchiveWriter.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 
 namespace {
 

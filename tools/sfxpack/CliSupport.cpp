@@ -1,5 +1,6 @@
 // Helpers shared by sfxpack's commands: argument splitting, messages and whole-file I/O.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
 #include "tools/pack/FileTimes.h"
 #include "tools/compress/Compressor.h"
@@ -8,7 +9,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <system_error>
 
@@ -143,6 +146,22 @@ std::string EscapeBytes(const unsigned char* bytes, size_t length) {
         }
     }
     return out;
+}
+
+const std::string* OutputPath(const Arguments& args) {
+    const std::string* output = args.Value("-o");
+    return output ? output : args.Value("--output");
+}
+
+int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        PrintError(argv[0], "out of memory");
+    } catch (const std::exception& e) {
+        PrintError(argv[0], e.what());
+    }
+    return kExitFault;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {

@@ -1,8 +1,9 @@
 // Where exe finds the stub without --stub: only beside sfxpack itself, never relative to the
 // current folder, where anyone could leave a stub.exe.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
-#include "tools/pack/PeHeaderEdits.h"
+#include "tools/pe/PeHeaderEdits.h"
 
 #include <filesystem>
 #include <system_error>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/PeLayout.h"
 
 // One resource of the three-level tree (type, name, language). An entry without a name text is
 // named by its id. The text stays where it lies (in the image read, or a constant of the
