@@ -37,7 +37,7 @@ enum StageFlag : uint8_t {
 };
 
 // Decodes source (sourceLength bytes) into destination, which holds at least decodedSize
-// bytes. Returns the number of bytes written, or 0 after an error (reported on channel 69).
+// bytes. Returns the number of bytes written, or 0 after an error (reported on kLogPayload).
 // On an error destination is left as it was.
 int Decompress(const unsigned char* source, int sourceLength, unsigned char* destination,
                int decodedSize);

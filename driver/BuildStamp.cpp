@@ -116,9 +116,12 @@ void CutStampFields(const REF_PROG& stamp, StampFields* fields) {
         int position;
         int capacity;
     } cuts[] = {
-        {fields->part1, 1, sizeof fields->part1},  {fields->part2, 5, sizeof fields->part2},
-        {fields->part3, 9, sizeof fields->part3},  {fields->version, 11, sizeof fields->version},
-        {fields->part5, 15, sizeof fields->part5}, {fields->part6, 17, sizeof fields->part6},
+        {fields->chars1to4, 1, sizeof fields->chars1to4},
+        {fields->chars5to8, 5, sizeof fields->chars5to8},
+        {fields->chars9to10, 9, sizeof fields->chars9to10},
+        {fields->version, 11, sizeof fields->version},
+        {fields->chars15to16, 15, sizeof fields->chars15to16},
+        {fields->chars17to22, 17, sizeof fields->chars17to22},
     };
     for (const auto& cut : cuts)
         TextCopy(cut.field, value + cut.position - 1, cut.capacity);

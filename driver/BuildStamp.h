@@ -33,14 +33,15 @@ class REF_PROG {
 
 class SERIAL_REF : public REF_PROG {};
 
-// The six fixed-width fields of a "Z000" value (positions 1, 5, 9, 11, 15 and 17).
+// The six fixed-width fields of a "Z000" value, named by the 1-based characters they hold;
+// only the version is used.
 struct StampFields {
-    char part1[5];
-    char part2[5];
-    char part3[3];
+    char chars1to4[5];
+    char chars5to8[5];
+    char chars9to10[3];
     char version[5];
-    char part5[3];
-    char part6[7];
+    char chars15to16[3];
+    char chars17to22[7];
 };
 
 // Cuts the "Z000" value of a found stamp into its fields. Fields that the value does not

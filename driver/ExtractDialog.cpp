@@ -1,20 +1,19 @@
 #include "driver/ExtractDialog.h"
 
 #include "driver/ExtractFolder.h"
+#include "resources/ResourceIds.h"
 #include "support/Win32Forward.h"
-
-enum { kControlMessage = 20 };
 
 CtExtractDlg::CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
                            const PayloadArchive& archive, InstallFailure& failure)
-    : M_DIALOG(owner, "AUTO_KVR"), textControl(nullptr), folderPath(folderPath),
+    : M_DIALOG(owner, AUTO_KVR_TEMPLATE), textControl(nullptr), folderPath(folderPath),
       folderPathCapacity(folderPathCapacity), archive(archive), failure(failure) {}
 
 void CtExtractDlg::OnInitDialog(MSG_REC*) {
     CenterOnScreen(0, 0);
     ShowWindow(GetDlgItem(handle, IDOK), SW_HIDE);
     ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
-    textControl = GetDlgItem(handle, kControlMessage);
+    textControl = GetDlgItem(handle, AUTO_KVR_MESSAGE);
     ForwardSetWindowText(textControl, "... pr\xE9"
                                       "paration de l'installation ...");
     PostMessageA(handle, WM_COMMAND, kCommandExtract, 0);

@@ -149,13 +149,11 @@ void RemoveLink(const char* path) {
 } // namespace
 
 int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
-    DWORD length = GetTempPathA(static_cast<DWORD>(capacity), folderPath);
-    if (length == 0 || length >= static_cast<DWORD>(capacity)) return 0;
-    if (folderPath[length - 1] != '\\' && !TextAppendWithin(folderPath, capacity, "\\")) return 0;
-    if (!TextAppendWithin(folderPath, capacity, "tmp_qor")) return 0;
-    pattern[0] = '\0';
-    return TextAppendWithin(pattern, patternCapacity, folderPath) &&
-           TextAppendWithin(pattern, patternCapacity, "\\*.*");
+    char temp[kFolderPathCapacity];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) return 0;
+    return JoinFolderFile(temp, "tmp_qor", folderPath, capacity) &&
+           JoinFolderFile(folderPath, "*.*", pattern, patternCapacity);
 }
 
 TrustedFolder::~TrustedFolder() {

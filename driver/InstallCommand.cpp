@@ -4,7 +4,7 @@
 
 namespace {
 
-// Appends each piece in turn; on the first that does not fit the output is emptied.
+// All or nothing: a piece that does not fit empties the output.
 int AppendAll(char* output, int capacity, const char* const* pieces, int count) {
     for (int i = 0; i < count; ++i) {
         if (pieces[i][0] && !TextAppendWithin(output, capacity, pieces[i])) {

@@ -2,12 +2,8 @@
 #include "support/Text.h"
 #include "support/Win32Forward.h"
 
-MAIN_INSTANCE* g_CurrentInstance;
 MAIN* g_CurrentApp;
 int32_t g_QuitSeen;
-
-static uint32_t s_lastSeconds;
-static ClockSource s_clockSource = GetSystemTime;
 
 // Requests of the instance message (its wParam).
 enum : uint32_t {
@@ -17,35 +13,6 @@ enum : uint32_t {
     kInstanceQuery = 0xFFFF,
 };
 
-HINSTANCE CurrentModule() {
-    return g_CurrentInstance ? g_CurrentInstance->instance : nullptr;
-}
-
-int ApplicationAllowsQuit() {
-    return g_CurrentInstance ? g_CurrentInstance->CanQuit() : 1;
-}
-
-int AppMessageBox(const char* text, UINT style, HWND owner) {
-    return ForwardMessageBox(owner, text, g_CurrentApp ? g_CurrentApp->name : nullptr, style);
-}
-
-MAIN_INSTANCE::MAIN_INSTANCE(HINSTANCE instance_) : instance(instance_) {
-    if (g_CurrentInstance)
-        AppMessageBox("Cr\xE9"
-                      "ation multiple MAIN_INSTANCE ",
-                      MB_OK, nullptr);
-    g_CurrentInstance = this;
-}
-
-MAIN_INSTANCE::~MAIN_INSTANCE() {
-    g_CurrentInstance = nullptr;
-}
-
-void MAIN_INSTANCE::PumpAndWait(int) {}
-int MAIN_INSTANCE::CanQuit() {
-    return 1;
-}
-
 MAIN::MAIN(const char* name_, HINSTANCE instance_, HINSTANCE previousInstance_, char* commandLine_,
            int showCommand_)
     : MAIN_INSTANCE(instance_), APPLI_MSG(name_), exitCode(0), modelessDialog(nullptr),
@@ -54,10 +21,12 @@ MAIN::MAIN(const char* name_, HINSTANCE instance_, HINSTANCE previousInstance_, 
     name[0] = 0;
     TextCopy(name, name_, sizeof name);
     g_CurrentApp = this;
+    g_AppCaption = name;
 }
 
 MAIN::~MAIN() {
     g_CurrentApp = nullptr;
+    g_AppCaption = nullptr;
 }
 
 int MAIN::WantsSingleInstance() {
@@ -184,49 +153,5 @@ void MAIN::PumpAndWait(int milliseconds) {
         // Sleep until a message arrives or the period is over, instead of spinning.
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<uint32_t>(milliseconds) - elapsed,
                                     QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
-
-ClockSource SetClockSource(ClockSource source) {
-    ClockSource old = s_clockSource;
-    s_clockSource = source;
-    return old;
-}
-
-uint32_t MillisecondClock() {
-    SYSTEMTIME now;
-    s_clockSource(&now);
-    uint32_t seconds = now.wSecond + 60u * now.wMinute + 3600u * now.wHour;
-    // Past a midnight: move on by whole days so the value keeps growing.
-    if (seconds < s_lastSeconds) seconds += ((s_lastSeconds - seconds + 86399u) / 86400u) * 86400u;
-    s_lastSeconds = seconds;
-    return seconds * 1000u + now.wMilliseconds;
-}
-
-PERIODE* PERIODE::s_first;
-
-PERIODE::PERIODE(int period_) : next(s_first), period(period_), countdown(period_) {
-    s_first = this;
-}
-
-PERIODE::~PERIODE() {
-    for (PERIODE** link = &s_first; *link; link = &(*link)->next) {
-        if (*link == this) {
-            *link = next;
-            return;
-        }
-    }
-}
-
-void CALLBACK PERIODE::TimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time) {
-    MSG_REC record = {window, message, timerId, static_cast<int32_t>(time), 0, 0};
-    for (PERIODE* job = s_first; job;) {
-        // A tick may end its own job.
-        PERIODE* following = job->next;
-        if (--job->countdown == 0) {
-            job->countdown = job->period;
-            job->Tick(&record);
-        }
-        job = following;
     }
 }

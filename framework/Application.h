@@ -1,25 +1,13 @@
-// The application object and its message loop. The current application is reachable from
-// everywhere: it gives the module instance, the name that captions message boxes, CanQuit and
-// PumpAndWait.
+// The application object and its message loop: registers the window classes, creates the main
+// window and runs the loop. What lower layers need of the current application is in
+// AppInstance.h; the clock and the timer jobs are in Clock.h.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
+#include "framework/AppInstance.h"
+#include "framework/Clock.h"
 #include "framework/Fenetre.h"
 #include "support/MessageLog.h"
-
-class MAIN_INSTANCE {
-  public:
-    // A second one in the process is reported by a message box and then becomes current.
-    explicit MAIN_INSTANCE(HINSTANCE instance);
-    MAIN_INSTANCE(const MAIN_INSTANCE&) = delete;
-    MAIN_INSTANCE& operator=(const MAIN_INSTANCE&) = delete;
-
-    virtual void PumpAndWait(int milliseconds);
-    virtual int CanQuit();
-    virtual ~MAIN_INSTANCE();
-
-    HINSTANCE instance;
-};
 
 class MAIN : public MAIN_INSTANCE, public APPLI_MSG {
   public:
@@ -68,39 +56,5 @@ class MAIN : public MAIN_INSTANCE, public APPLI_MSG {
     HWND MainWindowHandle();
 };
 
-extern MAIN_INSTANCE* g_CurrentInstance;
 extern MAIN* g_CurrentApp;
 extern int32_t g_QuitSeen; // set when PumpPending meets WM_QUIT; Run then stops
-
-// The module instance of the current application, or null without one.
-HINSTANCE CurrentModule();
-// The current application's CanQuit; 1 without an application.
-int ApplicationAllowsQuit();
-
-// Message box captioned with the application's name (no caption without an application).
-int AppMessageBox(const char* text, UINT style, HWND owner);
-
-// Milliseconds that keep growing across midnights, from the time of day in UTC.
-uint32_t MillisecondClock();
-// The clock reads the time through this source; tests replace it. Returns the old one.
-typedef void(WINAPI* ClockSource)(SYSTEMTIME* time);
-ClockSource SetClockSource(ClockSource source);
-
-// A periodic job of the timer callback: its tick runs every period-th timer message.
-class PERIODE {
-  public:
-    explicit PERIODE(int period);
-    ~PERIODE();
-    PERIODE(const PERIODE&) = delete;
-    PERIODE& operator=(const PERIODE&) = delete;
-
-    virtual void Tick(MSG_REC* record) = 0;
-
-    static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
-
-    PERIODE* next;
-    int32_t period;
-    int32_t countdown;
-
-    static PERIODE* s_first;
-};

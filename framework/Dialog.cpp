@@ -1,6 +1,6 @@
 #include "framework/Dialog.h"
 #include <prsht.h>
-#include "framework/Application.h"
+#include "framework/AppInstance.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
 

@@ -1,5 +1,5 @@
 #include "framework/Fenetre.h"
-#include "framework/Application.h"
+#include "framework/AppInstance.h"
 #include "support/Text.h"
 
 static const char kChildClass[] = "OW_CHILD";

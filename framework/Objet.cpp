@@ -1,5 +1,5 @@
 #include "framework/Objet.h"
-#include "framework/Application.h"
+#include "framework/AppInstance.h"
 #include "support/NewestFirstList.h"
 #include "support/Text.h"
 

@@ -5,7 +5,7 @@
 #include "FuzzCheck.h"
 
 #include "tools/pack/InstallerResources.h"
-#include "tools/pack/PeImage.h"
+#include "tools/pe/PeImage.h"
 
 #include <string.h>
 

@@ -4,8 +4,8 @@
 // relocation section after the resources, an old payload, or no resources at all.
 #include "FuzzCheck.h"
 
-#include "tools/pack/ByteReader.h"
-#include "tools/pack/PeImage.h"
+#include "tools/pe/ByteReader.h"
+#include "tools/pe/PeImage.h"
 
 #include <stdint.h>
 #include <string.h>

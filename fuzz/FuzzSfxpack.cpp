@@ -3,7 +3,7 @@
 // but plain files.
 #include "FuzzCheck.h"
 
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
 
 #include <fcntl.h>
 #include <stdint.h>

@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     // reading commands, on archives with descriptors, pre-install programs and unsafe names.
     std::vector<Bytes> named = {
         MakeEntry(3, "AutoInst_setup.exe", info, int32_t(text.size()),
-                  CompressBest(text.data(), text.size(), kStagesAuto, kLevelDefault)),
+                  CompressBest(text.data(), text.size(), kStagesAuto, kLevelBest)),
         MakeEntry(1, "produit.kvr", "", int32_t(text.size()), inverted),
         MakeEntry(0, "AutoInst_..\\x.exe", "", 1, Hex("4D")),
         MakeEntry(0, "CON", "", 1, Hex("4D")),

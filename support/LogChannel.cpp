@@ -1,5 +1,7 @@
 #include "support/LogChannel.h"
 
+#include "support/NewestFirstList.h"
+
 char g_DefaultLogText[256];
 char g_ReportBuffer[256];
 
@@ -10,12 +12,7 @@ LogChannel::LogChannel(int channel) : next(s_head), number(static_cast<uint16_t>
 }
 
 LogChannel::~LogChannel() {
-    for (LogChannel** link = &s_head; *link; link = &(*link)->next) {
-        if (*link == this) {
-            *link = next;
-            return;
-        }
-    }
+    RemoveFromChain(s_head, this, &LogChannel::next);
 }
 
 LogChannel* FindLogChannel(int channel) {

@@ -1,5 +1,6 @@
-// The doubly linked, newest-first lists of the framework (children of an owner, the window
+// The newest-first lists of the framework. Doubly linked (children of an owner, the window
 // registry, the receiver registry): a head (newest), a tail (oldest) and two links per node.
+// Singly linked (log channels, periodic jobs): a head and one link per node.
 #pragma once
 
 template <typename Node> struct NewestFirstList {
@@ -29,3 +30,13 @@ template <typename Node> struct NewestFirstList {
             head = node->*older;
     }
 };
+
+// Takes node out of a singly linked list; a node that is not in it changes nothing.
+template <typename Node> void RemoveFromChain(Node*& head, Node* node, Node* Node::*next) {
+    for (Node** link = &head; *link; link = &((*link)->*next)) {
+        if (*link == node) {
+            *link = node->*next;
+            return;
+        }
+    }
+}

@@ -1,12 +1,8 @@
 // Decode throughput on a folder of files: Decompress against zlib's inflate (level 9) and memcpy,
 // each on the same bytes in the same run. Medians of several timed batches per file. Streams come
-// from the bench's own simple encoder, or with --compressor from the product's compressor.
-#include "SimpleEncoder.h"
-
+// from the product's compressor at its default level.
 #include "archive/Decompressor.h"
-#ifdef SFX_HAVE_COMPRESSOR
 #include "tools/compress/Compressor.h"
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +15,8 @@
 #include <string>
 #include <vector>
 #include <zlib.h>
+
+using ByteVector = std::vector<unsigned char>;
 
 namespace {
 
@@ -72,33 +70,11 @@ struct ClassTotals {
 
 } // namespace
 
-namespace {
-
-// The streams to decode: the bench's own encoder, or the product's compressor when asked.
-ByteVector Encode(const ByteVector& data, bool productCompressor) {
-#ifdef SFX_HAVE_COMPRESSOR
-    if (productCompressor)
-        return CompressBest(data.data(), data.size(), kStagesAuto, kLevelDefault);
-#else
-    (void)productCompressor;
-#endif
-    return EncodeSimple(data);
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
-    bool productCompressor = argc == 3 && strcmp(argv[1], "--compressor") == 0;
-    if (argc != 2 && !productCompressor) {
-        fprintf(stderr, "usage: bench_decode [--compressor] CORPUS_DIR\n");
+    if (argc != 2) {
+        fprintf(stderr, "usage: bench_decode CORPUS_DIR\n");
         return 2;
     }
-#ifndef SFX_HAVE_COMPRESSOR
-    if (productCompressor) {
-        fprintf(stderr, "bench_decode: built without the compressor\n");
-        return 2;
-    }
-#endif
     std::string folder = argv[argc - 1];
     std::vector<std::string> names;
     if (DIR* dir = opendir(folder.c_str())) {
@@ -122,7 +98,7 @@ int main(int argc, char** argv) {
         std::ifstream in(folder + "/" + name, std::ios::binary);
         ByteVector data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (data.empty()) continue;
-        ByteVector stream = Encode(data, productCompressor);
+        ByteVector stream = CompressBest(data.data(), data.size(), kStagesAuto, kLevelDefault);
         uLongf zlibSize = compressBound(data.size());
         ByteVector zlib(zlibSize);
         if (compress2(zlib.data(), &zlibSize, data.data(), data.size(), 9) != Z_OK) return 1;

@@ -1,7 +1,7 @@
 #include "archive/Decompressor.h"
 
 #include "ArchiveBuilder.h"
-#include "LogCapture.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 #include <limits.h>

@@ -1,7 +1,7 @@
 #include "archive/PayloadArchive.h"
 
 #include "ArchiveBuilder.h"
-#include "LogCapture.h"
+#include "tests/support/LogCapture.h"
 #include "archive/EntryData.h"
 
 #include <gtest/gtest.h>

@@ -267,7 +267,7 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
     CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
     {
         SCOPED_TRACE("control");
-        LogListener log(kLogPayload);
+        LogCapture log(kLogPayload);
         EXPECT_EQ(1, Extract(TestPayload::Of({{"first.txt", "1"}, {"after.txt", "2"}})));
         EXPECT_EQ((std::vector<std::string>{"after.txt", "first.txt", "sub"}), NamesIn(folder));
         EXPECT_TRUE(log.texts.empty());
@@ -278,8 +278,8 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
         payload.Add({"first.txt", "1"});
         row.add(payload);
         payload.Add({"after.txt", "2"});
-        LogListener log(kLogPayload);
-        LogListener all(kLogAll);
+        LogCapture log(kLogPayload);
+        LogCapture all(kLogAll);
         EXPECT_EQ(0, Extract(payload));
         EXPECT_EQ((std::vector<std::string>{"first.txt", "sub"}), NamesIn(folder));
         EXPECT_FALSE(Exists(temp / "escape.txt"));
@@ -291,7 +291,7 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
 
 TEST_F(ExtractPayloadTest, AFolderThatCannotBeMadeGivesZero) {
     UseTemp(temp / "missing\\deeper");
-    LogListener log(kLogPayload);
+    LogCapture log(kLogPayload);
     EXPECT_EQ(0, Extract(TestPayload::Of({{"a.txt", "a"}})));
     EXPECT_EQ(kFailureFolder, failure.kind);
     EXPECT_FALSE(Exists(temp / "missing"));
@@ -325,7 +325,7 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
     // The folder path itself would not fit.
     std::string tooLong = DeepFolder(temp.Path(), 250);
 
-    LogListener log(kLogPayload);
+    LogCapture log(kLogPayload);
     for (const std::string& path : {fitting, tooLong}) {
         UseTemp(path);
         EXPECT_EQ(0, Extract(TestPayload::Of({{"b.txt", "b"}}))) << path;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/PayloadArchive.h"
-#include "support/LogChannel.h"
+#include "tests/support/LogCapture.h"
 #include "tools/pack/ArchiveWriter.h"
 
 // A fresh folder under the temporary directory, removed with its content when the test ends.
@@ -34,14 +34,6 @@ bool Exists(const std::string& path);
 uint64_t WriteTimeOf(const std::string& path);
 // The names (not paths) of the files and folders in folder, sorted.
 std::vector<std::string> NamesIn(const std::string& folder);
-
-// Collects what is reported on one log channel while it lives.
-class LogListener : public LogChannel {
-  public:
-    explicit LogListener(int number) : LogChannel(number) {}
-    void ReceiveText(const char* text) override { texts.push_back(text ? text : ""); }
-    std::vector<std::string> texts;
-};
 
 struct TestEntry {
     TestEntry(std::string entryName, std::string entryData, uint32_t entryMethod = kMethodInverted,

@@ -103,7 +103,7 @@ TEST(SurveyArchive, ACheckwordErrorEndsTheWalk) {
     payload.Add({"AutoInst_a.exe", ""});
     payload.AddWithBadCheckword({"AutoInst_b.exe", ""});
     payload.Add({"p.kvr", "Install=Trop tard"});
-    LogListener log(kLogPayload);
+    LogCapture log(kLogPayload);
     std::string product, preInstall;
     Survey(payload.View(), &product, &preInstall);
     EXPECT_EQ("", product);
@@ -115,8 +115,8 @@ TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
     TestPayload payload;
     payload.AddHuge("big.kvr", "Install=Jamais");
     payload.Add({"p.kvr", "Install=Produit"});
-    LogListener log(kLogPayload);
-    LogListener all(kLogAll);
+    LogCapture log(kLogPayload);
+    LogCapture all(kLogAll);
     std::string product, preInstall;
     Survey(payload.View(), &product, &preInstall);
     EXPECT_EQ("Produit", product);
@@ -137,7 +137,7 @@ TEST(SurveyPayload, ReadsTheModulesOwnResource) {
 }
 
 TEST(SurveyPayload, AModuleWithoutPayloadIsReportedOnce) {
-    LogListener log(kLogPayload);
+    LogCapture log(kLogPayload);
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     PayloadArchive archive;
     EXPECT_EQ(0, FindPayload(kernel, archive));

@@ -10,7 +10,7 @@ TEST(Confirmation, ADialogThatCannotBeMadeIsNoConsent) {
     SetEnvironmentVariableA("TMP", temp.Path().c_str());
     SetEnvironmentVariableA("TEMP", temp.Path().c_str());
     RegisterWindowClasses(GetModuleHandleA(nullptr));
-    LogListener dialogs(kLogDialog);
+    LogCapture dialogs(kLogDialog);
     H_FEN* host = new H_FEN("essai");
     EXPECT_EQ(kFailureDialog, host->RunSequence("auto=1"));
     EXPECT_EQ(2u, dialogs.texts.size()) << "one dialog tried, its failure reported";

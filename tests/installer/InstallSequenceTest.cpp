@@ -9,8 +9,8 @@ TEST(InstallSequence, NoExtractionNothingStartedAndOnlyOnce) {
     // The payload's only entry is a pre-install program: no confirmation, straight to the
     // extraction dialog.
     RegisterWindowClasses(GetModuleHandleA(nullptr));
-    LogListener dialogs(kLogDialog);
-    LogListener processes(kLogProcess);
+    LogCapture dialogs(kLogDialog);
+    LogCapture processes(kLogProcess);
     H_FEN* host = new H_FEN("essai");
     // auto=1: the failure goes to the log, no message box waits for a click.
     EXPECT_EQ(kFailureDialog, host->RunSequence("auto=1"));

@@ -45,8 +45,8 @@ TEST_F(LaunchProgramTest, WithoutWaitOneOnceStarted) {
 }
 
 TEST_F(LaunchProgramTest, MissingProgramReportedOnProcessChannel) {
-    LogListener process(kLogProcess);
-    LogListener all(kLogAll);
+    LogCapture process(kLogProcess);
+    LogCapture all(kLogAll);
     EXPECT_EQ(0ul, LaunchProgram((folder_ + "\\absent.exe").c_str(), nullptr, 1));
     ASSERT_EQ(1u, process.texts.size());
     EXPECT_EQ("Erreur CreateProcess 2", process.texts[0]);
@@ -55,7 +55,7 @@ TEST_F(LaunchProgramTest, MissingProgramReportedOnProcessChannel) {
 
 TEST_F(LaunchProgramTest, TooLongPathNotCutIntoAnother) {
     // Cut to fit a buffer, this path would start the program itself.
-    LogListener process(kLogProcess);
+    LogCapture process(kLogProcess);
     std::string longPath = program_ + std::string(900, 'x');
     int started = 1;
     EXPECT_EQ(0ul, LaunchProgram(longPath.c_str(), nullptr, 1, &started));
@@ -126,7 +126,7 @@ TEST_F(ElevationTest, StartedAgainThroughTheShellAndWaitedFor) {
 
 TEST_F(ElevationTest, ConsentRefusedIsAStartThatFailed) {
     g_LaunchCalls.shellExecute = ConsentRefused;
-    LogListener process(kLogProcess);
+    LogCapture process(kLogProcess);
     int started = 1;
     EXPECT_EQ(0ul, LaunchProgram(program_.c_str(), nullptr, 0, &started));
     EXPECT_EQ(0, started);

@@ -1,6 +1,7 @@
 // The archive writer against the installer's own reader.
 #include "archive/PayloadArchive.h"
 #include "tests/pack/RandomBytes.h"
+#include "tools/pe/ByteReader.h"
 #include "tools/pack/ArchiveWriter.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,11 @@ ReadBack Read(const std::vector<uint8_t>& archive, int index) {
     r.info = info;
     r.data.assign(block.begin(), block.begin() + size);
     return r;
+}
+
+// Writes the right checkword into an entry the test has changed.
+void SealEntry(std::vector<uint8_t>* entry) {
+    PutU32(&(*entry)[kCheckWord], EntryCheckword(entry->data(), uint32_t(entry->size())));
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) {

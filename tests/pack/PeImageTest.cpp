@@ -1,9 +1,9 @@
 // The PE resource writer, checked by independent readers: the linker's checksum, objdump,
 // wrestool and the Windows loader itself (the probes under Wine).
 #include "tests/pack/PeTestSupport.h"
-#include "tools/pack/ByteReader.h"
-#include "tools/pack/PeImage.h"
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/ByteReader.h"
+#include "tools/pe/PeImage.h"
+#include "tools/pe/PeLayout.h"
 
 #include <gtest/gtest.h>
 

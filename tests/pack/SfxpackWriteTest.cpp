@@ -1,7 +1,7 @@
 // sfxpack pack and exe as a user runs them: outputs, determinism and bad input.
 #include "tests/pack/PeTestSupport.h"
 #include "tools/pack/ArchiveWriter.h"
-#include "tools/pack/PeImage.h"
+#include "tools/pe/PeImage.h"
 
 #include <gtest/gtest.h>
 

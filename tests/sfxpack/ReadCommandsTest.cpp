@@ -14,7 +14,7 @@
 
 #include "archive/PayloadArchive.h"
 #include "tools/pack/ArchiveWriter.h"
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 #include "tools/pack/PackFolder.h"
 
 namespace fs = std::filesystem;

@@ -141,12 +141,12 @@ TEST(BuildStampFields, ShortValueLeavesLaterFieldsEmpty) {
     StampFields fields;
     memset(&fields, '#', sizeof fields);
     CutStampFields(stamp, &fields);
-    EXPECT_STREQ(fields.part1, "QOR0");
-    EXPECT_STREQ(fields.part2, "AKVR");
-    EXPECT_STREQ(fields.part3, "00");
+    EXPECT_STREQ(fields.chars1to4, "QOR0");
+    EXPECT_STREQ(fields.chars5to8, "AKVR");
+    EXPECT_STREQ(fields.chars9to10, "00");
     EXPECT_STREQ(fields.version, "1.");
-    EXPECT_STREQ(fields.part5, "");
-    EXPECT_STREQ(fields.part6, "");
+    EXPECT_STREQ(fields.chars15to16, "");
+    EXPECT_STREQ(fields.chars17to22, "");
 }
 
 TEST(BuildStampFields, NoStampGivesEmptyFields) {
@@ -157,9 +157,9 @@ TEST(BuildStampFields, NoStampGivesEmptyFields) {
     StampFields fields;
     memset(&fields, '#', sizeof fields);
     CutStampFields(stamp, &fields);
-    EXPECT_STREQ(fields.part1, "");
+    EXPECT_STREQ(fields.chars1to4, "");
     EXPECT_STREQ(fields.version, "");
-    EXPECT_STREQ(fields.part6, "");
+    EXPECT_STREQ(fields.chars17to22, "");
 }
 
 TEST(BuildStampVersion, InstallersOwnStampGives10a) {
@@ -173,11 +173,11 @@ TEST(BuildStampVersion, InstallersOwnStampGives10a) {
     stamp.Find(nullptr, 0, 256);
     StampFields fields;
     CutStampFields(stamp, &fields);
-    EXPECT_STREQ(fields.part1, "QOR0");
-    EXPECT_STREQ(fields.part2, "AKVR");
-    EXPECT_STREQ(fields.part3, "00");
-    EXPECT_STREQ(fields.part5, "VC");
-    EXPECT_STREQ(fields.part6, "000000");
+    EXPECT_STREQ(fields.chars1to4, "QOR0");
+    EXPECT_STREQ(fields.chars5to8, "AKVR");
+    EXPECT_STREQ(fields.chars9to10, "00");
+    EXPECT_STREQ(fields.chars15to16, "VC");
+    EXPECT_STREQ(fields.chars17to22, "000000");
 }
 
 std::vector<unsigned char> OwnExecutable() {

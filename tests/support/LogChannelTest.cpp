@@ -1,17 +1,10 @@
 #include "support/LogChannel.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-namespace {
-struct Recorder : LogChannel {
-    explicit Recorder(int n) : LogChannel(n) {}
-    void ReceiveText(const char* text) override { texts.push_back(text); }
-    std::vector<std::string> texts;
-};
-} // namespace
 
 TEST(LogChannel, ReportWithoutChannelsGoesNowhere) {
     ReportToLog(69, "Checkword erreur");
@@ -19,7 +12,7 @@ TEST(LogChannel, ReportWithoutChannelsGoesNowhere) {
 }
 
 TEST(LogChannel, ChannelThenChannelZeroByLow16Bits) {
-    Recorder all(0), payload(69);
+    LogCapture all(0), payload(69);
     ReportToLog(0x10045, "t1");
     ReportToLog(0, "t2");
     ReportToLog(0x10000, "t3"); // names channel 0: heard once
@@ -28,9 +21,9 @@ TEST(LogChannel, ChannelThenChannelZeroByLow16Bits) {
 }
 
 TEST(LogChannel, MissingTextDeliversDefaultAndNewestChannelWins) {
-    Recorder older(101);
+    LogCapture older(101);
     {
-        Recorder newer(101);
+        LogCapture newer(101);
         ReportToLog(101, nullptr);
         EXPECT_EQ(newer.texts, (std::vector<std::string>{""}));
         EXPECT_TRUE(older.texts.empty());

@@ -1,6 +1,6 @@
 #include "tools/pack/ArchiveWriter.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 
 namespace {
 
@@ -67,13 +67,8 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
     PutU32(&entry[kNameWord], uint32_t(name.size()));
     PutU32(&entry[kInfoWord], uint32_t(info.size()));
     PutU32(&entry[kDecodedWord], uint32_t(decodedSize));
-    SealEntry(&entry);
+    PutU32(&entry[kCheckWord], EntryCheckword(entry.data(), uint32_t(entry.size())));
     return entry;
-}
-
-void SealEntry(std::vector<uint8_t>* entry) {
-    if (entry->size() < kEntryHeaderSize) return;
-    PutU32(&(*entry)[kCheckWord], EntryCheckword(entry->data(), uint32_t(entry->size())));
 }
 
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method, int level,

@@ -46,9 +46,6 @@ std::vector<uint8_t> EncodeEntry(const std::string& name, const std::string& inf
                                  const std::vector<uint8_t>& stored, int32_t decodedSize,
                                  uint32_t method);
 
-// Writes the right checkword into an entry that a test has changed.
-void SealEntry(std::vector<uint8_t>* entry);
-
 // The stored form of data under a method: as is, inverted, or the smallest compressed stream
 // the compression level finds.
 std::vector<uint8_t> StoreData(const std::vector<uint8_t>& data, uint32_t method,

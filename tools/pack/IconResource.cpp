@@ -4,7 +4,7 @@
 // whose name sorts first.
 #include "tools/pack/InstallerResources.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "tools/pack/Installer.h"
 
-#include "tools/pack/PeHeaderEdits.h"
-#include "tools/pack/PeImage.h"
+#include "tools/pe/PeHeaderEdits.h"
+#include "tools/pe/PeImage.h"
 
 bool BuildInstaller(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& payload,
                     const InstallerOptions& options, std::vector<uint8_t>* out,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/PeResources.h"
 
 enum : uint32_t {
     kRtIcon = 3,

@@ -1,6 +1,7 @@
 #include "tools/pack/PackFolder.h"
 
 #include "support/FileName.h"
+#include "support/FileTimeInfo.h"
 #include "tools/pack/ArchiveWriter.h"
 #include "tools/pack/RegularFile.h"
 
@@ -19,8 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const int64_t kSecondsFrom1601To1970 = 11644473600LL;
 
 bool Fail(std::string* error, const std::string& reason) {
     *error = reason;
@@ -278,15 +277,9 @@ class EntryPool {
 
 } // namespace
 
-uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds) {
-    if (seconds < -kSecondsFrom1601To1970) return 0;
-    return uint64_t(seconds + kSecondsFrom1601To1970) * 10000000u + nanoseconds / 100;
-}
-
 std::string WriteTimeInfo(uint64_t fileTime) {
-    char text[64];
-    snprintf(text, sizeof text, "\r\nDWCL=%lu\r\nDWCH=%lu", (unsigned long)(uint32_t)fileTime,
-             (unsigned long)(uint32_t)(fileTime >> 32));
+    char text[kWriteTimeTextCapacity];
+    WriteTimeText(fileTime, text, sizeof text);
     return text;
 }
 

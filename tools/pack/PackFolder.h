@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/ArchiveFormat.h"
+#include "tools/pack/FileTimes.h"
 #include "tools/compress/Compressor.h"
 
 // How far packing has come: files and their input bytes, added to the archive so far.
@@ -46,9 +47,6 @@ struct PackOptions {
 bool PackFolder(const std::string& folder, const PackOptions& options,
                 std::vector<uint8_t>* archive, std::vector<std::string>* warnings,
                 std::string* error);
-
-// A Unix time as a Windows FILETIME: 100 ns units since 1601-01-01 UTC (0 before that).
-uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds);
 
 // The info text that carries a last-write time: "\r\nDWCL=<low>\r\nDWCH=<high>".
 std::string WriteTimeInfo(uint64_t fileTime);

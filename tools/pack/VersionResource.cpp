@@ -3,7 +3,7 @@
 // a 4-byte boundary of the resource.
 #include "tools/pack/InstallerResources.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 #include "tools/pack/PackFolder.h"
 
 #include <string.h>

@@ -4,8 +4,9 @@
 #include <stdint.h>
 
 #include "archive/EntryData.h"
-#include "tools/pack/PeImage.h"
-#include "tools/sfxpack/Commands.h"
+#include "tools/pe/PeImage.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
 bool LoadArchive(const std::string& path, LoadedArchive* out, std::string* error) {
     if (!ReadWholeFile(path, &out->file, error)) return false;

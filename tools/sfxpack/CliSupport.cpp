@@ -1,23 +1,19 @@
 // Helpers shared by sfxpack's commands: argument splitting, messages and whole-file I/O.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
+#include "tools/pack/NativeFile.h"
 #include "tools/compress/Compressor.h"
 
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 bool Arguments::Has(const std::string& name) const {
     return Value(name) != nullptr;
@@ -144,6 +140,22 @@ std::string EscapeBytes(const unsigned char* bytes, size_t length) {
     return out;
 }
 
+const std::string* OutputPath(const Arguments& args) {
+    const std::string* output = args.Value("-o");
+    return output ? output : args.Value("--output");
+}
+
+int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        PrintError(argv[0], "out of memory");
+    } catch (const std::exception& e) {
+        PrintError(argv[0], e.what());
+    }
+    return kExitFault;
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) {
@@ -168,7 +180,7 @@ namespace {
 class TemporaryFile {
   public:
     ~TemporaryFile() {
-        Close();
+        file_.Close();
         if (!kept_ && !path_.empty()) {
             std::error_code ec;
             std::filesystem::remove(path_, ec);
@@ -182,108 +194,30 @@ class TemporaryFile {
             snprintf(suffix, sizeof suffix, ".sfxpack-%08x%08x.tmp", unsigned(random()),
                      unsigned(random()));
             std::string name = target + suffix;
-#ifdef _WIN32
-            handle_ = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle_ != INVALID_HANDLE_VALUE) {
+            bool taken = false;
+            file_.Reset(CreateNewFile(name, &taken, error));
+            if (file_.Get() != kNoFile) {
                 path_ = name;
                 return true;
             }
-            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
-                *error =
-                    "cannot create " + name + " (error " + std::to_string(GetLastError()) + ")";
-                return false;
-            }
-#else
-            fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                path_ = name;
-                return true;
-            }
-            if (errno != EEXIST) {
-                *error = "cannot create " + name + ": " + strerror(errno);
-                return false;
-            }
-#endif
+            if (!taken) return false;
         }
         *error = "cannot create a temporary file beside " + target;
         return false;
     }
 
-    // Writes everything and flushes it to the disk.
-    bool Write(const uint8_t* bytes, size_t length) {
-        while (length > 0) {
-#ifdef _WIN32
-            DWORD wrote = 0;
-            DWORD ask = length > 0x10000000 ? 0x10000000 : DWORD(length);
-            if (!WriteFile(handle_, bytes, ask, &wrote, nullptr) || wrote == 0) return false;
-#else
-            ssize_t wrote = write(fd_, bytes, length);
-            if (wrote < 0 && errno == EINTR) continue;
-            if (wrote <= 0) return false;
-#endif
-            bytes += wrote;
-            length -= size_t(wrote);
-        }
-#ifdef _WIN32
-        return FlushFileBuffers(handle_) != 0;
-#else
-        return fsync(fd_) == 0;
-#endif
-    }
-
+    bool Write(const uint8_t* bytes, size_t length) { return WriteAll(file_.Get(), bytes, length); }
     bool SetLastWriteTime(const FileTime& time) {
-#ifdef _WIN32
-        FILETIME ft;
-        ft.dwLowDateTime = time.low;
-        ft.dwHighDateTime = time.high;
-        return SetFileTime(handle_, nullptr, nullptr, &ft) != 0;
-#else
-        // FILETIME counts 100 ns from 1601-01-01; Unix time counts from 1970-01-01.
-        const int64_t kUnixEpoch = 116444736000000000LL;
-        const int64_t kPerSecond = 10000000;
-        int64_t ticks = static_cast<int64_t>((uint64_t(time.high) << 32 | time.low) - kUnixEpoch);
-        int64_t seconds = ticks / kPerSecond;
-        int64_t rest = ticks % kPerSecond;
-        if (rest < 0) {
-            rest += kPerSecond;
-            --seconds;
-        }
-        struct timespec times[2];
-        times[0].tv_sec = 0;
-        times[0].tv_nsec = UTIME_OMIT;
-        times[1].tv_sec = static_cast<time_t>(seconds);
-        times[1].tv_nsec = static_cast<long>(rest * 100);
-        return futimens(fd_, times) == 0;
-#endif
+        return SetWriteTime(file_.Get(), uint64_t(time.high) << 32 | time.low);
     }
-
-    bool Close() {
-#ifdef _WIN32
-        bool ok = handle_ == INVALID_HANDLE_VALUE || CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-#else
-        bool ok = fd_ < 0 || close(fd_) == 0;
-        fd_ = -1;
-#endif
-        return ok;
-    }
-
-    const std::string& Path() const {
-        return path_;
-    }
-    void Keep() {
-        kept_ = true;
-    }
+    bool Close() { return file_.Close(); }
+    const std::string& Path() const { return path_; }
+    void Keep() { kept_ = true; }
 
   private:
     std::string path_;
     bool kept_ = false;
-#ifdef _WIN32
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-    int fd_ = -1;
-#endif
+    ScopedFile file_;
 };
 
 } // namespace

@@ -2,7 +2,8 @@
 // level finds.
 #include "tools/compress/Compressor.h"
 #include "archive/ArchiveFormat.h"
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
 int CmdCompress(int argc, char** argv) {
     Arguments args;

@@ -1,7 +1,8 @@
 // sfxpack decompress: one raw stream decoded, as the installer decodes an entry's data.
 #include "archive/CtMem.h"
 #include "archive/Decompressor.h"
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
 int CmdDecompress(int argc, char** argv) {
     Arguments args;

@@ -1,11 +1,13 @@
 // sfxpack exe: an installer, the stub with a payload archive as its resource "EXE_DATA" id 1.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
+#include "tools/sfxpack/FolderPacking.h"
 
 #include <stdio.h>
 
 #include "tools/pack/Installer.h"
 #include "tools/pack/PackFolder.h"
-#include "tools/pack/PeImage.h"
+#include "tools/pe/PeImage.h"
 #include "tools/sfxpack/ArchiveInput.h"
 
 namespace {

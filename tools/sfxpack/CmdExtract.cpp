@@ -9,7 +9,8 @@
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
 #include "tools/sfxpack/ArchiveInput.h"
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
 namespace {
 

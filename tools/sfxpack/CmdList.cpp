@@ -2,7 +2,7 @@
 #include <stdio.h>
 
 #include "tools/sfxpack/ArchiveInput.h"
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
 
 int CmdList(int argc, char** argv) {
     LoadedArchive loaded;

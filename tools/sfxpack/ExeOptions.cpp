@@ -1,6 +1,6 @@
 // exe's options that shape the installer besides its payload, and the fixed time of
 // reproducible builds.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
 
 #include <stdlib.h>
 

@@ -1,31 +1,21 @@
 // Where exe finds the stub without --stub: only beside sfxpack itself, never relative to the
 // current folder, where anyone could leave a stub.exe.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
+#include "tools/sfxpack/FileIo.h"
 
-#include "tools/pack/PeHeaderEdits.h"
+#include "tools/pack/NativeFile.h"
+#include "tools/pe/PeHeaderEdits.h"
 
 #include <filesystem>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path OwnFolder() {
-#ifdef _WIN32
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length == sizeof path) return fs::path();
-    return fs::path(std::string(path, length)).parent_path();
-#else
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self.parent_path();
-#endif
+    std::string self = OwnProgramPath();
+    return self.empty() ? fs::path() : fs::path(self).parent_path();
 }
 
 } // namespace

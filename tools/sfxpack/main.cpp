@@ -1,5 +1,5 @@
 // sfxpack: makes and reads payload archives and installers.
-#include "tools/sfxpack/Commands.h"
+#include "tools/sfxpack/CommandLine.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,9 +1,9 @@
 // The resource directory: a three-level tree (type, name, language) of directory tables whose
 // entries point at subtables or, on the last level, at data entries. Offsets inside the tree
 // are relative to its start; data entries hold the rva of the data.
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/PeResources.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 
 #include <algorithm>
 

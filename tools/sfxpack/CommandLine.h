@@ -1,6 +1,6 @@
-// sfxpack's commands and the few helpers they share. A command is one function
-// `int CmdXxx(int argc, char** argv)` (argv[0] is the command's own name) plus one row in the
-// table of main.cpp; main answers --help for every command from that row.
+// sfxpack's command line: the commands, their options and how they report. A command is one
+// function `int CmdXxx(int argc, char** argv)` (argv[0] is the command's own name) plus one row in
+// the table of main.cpp; main answers --help for every command from that row.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -59,25 +59,6 @@ void PrintError(const char* command, const std::string& message);
 // Bytes as a readable line: printable ASCII as is, anything else as \xNN.
 std::string EscapeBytes(const unsigned char* bytes, size_t length);
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
-
-// A file's last-write time as a Windows FILETIME (100 ns units since 1601-01-01 UTC).
-struct FileTime {
-    uint32_t low = 0;
-    uint32_t high = 0;
-};
-
-// Writes bytes under a temporary name in the same folder and renames it into place, so a
-// failure never leaves a half-written file. With time, the file gets that last-write time.
-bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
-                         const FileTime* time, std::string* error);
-
-// The archive of a folder's files under the command's --method, --order, --jobs, --level and the
-// flags below; prints the reason and returns kExitUsage for bad input.
-int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
-                         std::vector<uint8_t>* archive);
-// The flags of pack, which exe takes too: -1 to -9, --follow-symlinks, --skip-subfolders, --quiet.
-std::vector<std::string> PackFlags();
 // Runs a writing command; memory running out (a large payload in a 32-bit process) or a file
 // system error is reported as a fault instead of ending the program.
 int RunCatchingFailures(int (*run)(int, char**), int argc, char** argv);

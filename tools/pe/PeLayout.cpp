@@ -1,6 +1,6 @@
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/PeLayout.h"
 
-#include "tools/pack/ByteReader.h"
+#include "tools/pe/ByteReader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "tools/pack/PeImage.h"
+#include "tools/pe/PeImage.h"
 
-#include "tools/pack/ByteReader.h"
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/ByteReader.h"
+#include "tools/pe/PeLayout.h"
 
 #include <string.h>
 

@@ -1,8 +1,8 @@
-#include "tools/pack/PeHeaderEdits.h"
+#include "tools/pe/PeHeaderEdits.h"
 
-#include "tools/pack/ByteReader.h"
-#include "tools/pack/PeImage.h"
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/ByteReader.h"
+#include "tools/pe/PeImage.h"
+#include "tools/pe/PeLayout.h"
 
 #include <algorithm>
 

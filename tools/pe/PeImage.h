@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pack/PeLayout.h"
+#include "tools/pe/PeResources.h"
 
 // Finds the resource of type "EXE_DATA", id 1 (any language) and gives the file offset and size
 // of its data. False with a one-line reason for a file that is not a 32-bit PE image or has no

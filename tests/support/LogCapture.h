@@ -8,6 +8,6 @@
 class LogCapture : public LogChannel {
   public:
     explicit LogCapture(int number) : LogChannel(number) {}
-    void ReceiveText(const char* text) override { texts.push_back(text); }
+    void ReceiveText(const char* text) override { texts.push_back(text ? text : ""); }
     std::vector<std::string> texts;
 };

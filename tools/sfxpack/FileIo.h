@@ -1,0 +1,19 @@
+// sfxpack's file input and output: whole files in, and outputs that appear whole or not at all.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
+
+// A file's last-write time as a Windows FILETIME (100 ns units since 1601-01-01 UTC).
+struct FileTime {
+    uint32_t low = 0;
+    uint32_t high = 0;
+};
+
+// Writes bytes under a temporary name in the same folder and renames it into place, so a
+// failure never leaves a half-written file. With time, the file gets that last-write time.
+bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
+                         const FileTime* time, std::string* error);
