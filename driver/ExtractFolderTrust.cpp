@@ -251,7 +251,7 @@ int TrustedFolder::Clean(const char* pattern, InstallFailure& failure) {
         if (count < 0) return failure.Set(kFailureLeftOver, names[0]);
         while (count > 0) {
             const char* name = names[--count];
-            char path[kFailureNameCapacity];
+            char path[kFailureNameCapacity] = {}; // named in the failure even when the join fails
             if (!PathJoin(pattern, name, path, sizeof path) || !RemoveFile(path, name))
                 return failure.Set(kFailureLeftOver, path[0] ? path : name);
         }
