@@ -177,11 +177,14 @@ class BitWindow {
         return true;
     }
 
-    // The cursor after the bits used: everything loaded but the bits still held.
+    // Bits used from the start of the stream: everything loaded but the bits still held.
+    int64_t Position() const { return int64_t(next_ - stream_) * 8 - held + bitPos_; }
+
+    // The cursor after the bits used.
     void Leave(int& bytePos, int& bitPos) const {
-        int used = int(next_ - stream_) * 8 - int(held) + bitPos_;
-        bytePos = used >> 3;
-        bitPos = used & 7;
+        int64_t used = Position();
+        bytePos = int(used >> 3);
+        bitPos = int(used & 7);
     }
 
   private:
@@ -198,37 +201,111 @@ class BitWindow {
     int bitPos_; // the cursor's bit before the first load
 };
 
+// Table rounds: a refill, then four lookups of the next 13 bits, each giving up to three codes.
+// Four lookups take at most 52 bits; a round writes up to 12 symbols in 4-byte stores.
+const int kLookups = 4;
+const int kLookupBits = PrefixClassDecoder::kLookupBits;
+const int kRoundBits = kLookups * kLookupBits;
+const int kRoundRoom = kLookups * kMaxPerEntry + 1;
+
+// One round after a refill; false at an entry left to NextSymbol (four zeros, a bad place),
+// with the window still before it.
+inline bool TableRound(const uint32_t* lookup, BitWindow& window, unsigned char* output,
+                       int& count) {
+    for (int k = 0; k < kLookups; ++k) {
+        uint32_t entry = lookup[window.bits >> (64 - kLookupBits)];
+        if (!entry) return false;
+        uint32_t symbols = entry >> kSymbolShift;
+        memcpy(output + count, &symbols, 4);
+        count += (entry >> kCountShift) & 3;
+        window.bits <<= entry & 63;
+        window.held -= entry & 0x0F;
+    }
+    return true;
+}
+
+// Rounds while the output has room and the window stays a round's bits before limit.
+int TableRounds(const uint32_t* lookup, BitWindow& window, unsigned char* output, int count,
+                int capacity, int64_t limit) {
+    while (capacity - count >= kRoundRoom && window.Position() + kRoundBits <= limit &&
+           window.Refill() && TableRound(lookup, window, output, count)) {
+    }
+    return count;
+}
+
 } // namespace
 
-int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
-    int count = 0;
-    BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
-    if (bitLength_ >= kTableStream) {
-        // Long streams repay a table: one lookup of the next 13 bits gives up to three codes.
-        // Four lookups take at most 52 bits.
-        BuildLookup();
-        const uint32_t* lookup = lookup_;
-        const int kLookups = 4, kRoundRoom = kLookups * kMaxPerEntry + 1; // 4-byte stores
-        bool rare = false;
-        while (!rare && capacity - count >= kRoundRoom && window.Refill()) {
-            for (int k = 0; k < kLookups; ++k) {
-                uint32_t entry = lookup[window.bits >> (64 - kLookupBits)];
-                if (!entry) {
-                    rare = true; // four zeros or a bad place: NextSymbol raises the error
-                    break;
-                }
-                uint32_t symbols = entry >> kSymbolShift;
-                memcpy(output + count, &symbols, 4);
-                count += (entry >> kCountShift) & 3;
-                window.bits <<= entry & 63;
-                window.held -= entry & 0x0F;
-            }
+int PrefixClassDecoder::DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch,
+                                    int scratchSize) {
+    // A second lane decodes into scratch from a byte in the middle, most likely inside a code.
+    // Codes soon fall into step again, so the second lane is trusted only from a boundary the
+    // first lane reaches too. Two independent chains of lookups keep the processor busier than
+    // one.
+    int middle = bitLength_ / 2;
+    BitWindow first(bits_, bitLength_, bytePos_, bitPos_), second(bits_, bitLength_, middle, 0);
+    const int secondRoom = scratchSize < capacity ? scratchSize : capacity;
+    struct Mark {
+        int64_t position;
+        int count;
+    } marks[kMarks];
+    int count = 0, secondCount = 0, marked = 0;
+    while (capacity - count >= kRoundRoom && first.Position() + kRoundBits <= int64_t(middle) * 8 &&
+           secondRoom - secondCount >= kRoundRoom && first.Refill() && second.Refill()) {
+        bool firstWhole = TableRound(lookup_, first, output, count);
+        if (TableRound(lookup_, second, scratch, secondCount)) {
+            if (marked < kMarks) marks[marked++] = {second.Position(), secondCount};
+        } else if (marked < kMarks) {
+            // Out of step, what looks like four zeros or a bad place may be the middle of a
+            // code: start again a byte further on.
+            middle = int(second.Position() >> 3) + 1;
+            second = BitWindow(bits_, bitLength_, middle, 0);
+            secondCount = marked = 0;
+        } else {
+            break; // in step by now: a fault the first lane will meet
         }
+        if (!firstWhole) break;
+    }
+    const int64_t meeting = int64_t(middle) * 8;
+    count = TableRounds(lookup_, first, output, count, capacity, meeting);
+    first.Leave(bytePos_, bitPos_);
+    // Symbol by symbol until the first lane stands where the second stood after a round.
+    int m = 0;
+    for (;;) {
+        int64_t position = int64_t(bytePos_) * 8 + bitPos_;
+        while (m < marked && marks[m].position < position)
+            ++m;
+        if (m == marked) return count; // never in step: the first lane goes on alone
+        if (marks[m].position == position) break;
+        unsigned char symbol;
+        if (!NextSymbol(&symbol)) return count;
+        if (count >= capacity) Raise(kErrTooManySymbols);
+        output[count++] = symbol;
+    }
+    // Everything the second lane decoded from there on is whole codes in the middle of the
+    // stream: only the capacity can refuse it.
+    int taken = secondCount - marks[m].count;
+    if (taken > capacity - count) Raise(kErrTooManySymbols);
+    memcpy(output + count, scratch + marks[m].count, taken);
+    second.Leave(bytePos_, bitPos_);
+    return count + taken;
+}
+
+int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned char* scratch,
+                                  int scratchSize) {
+    int count = 0;
+    if (bitLength_ >= kTableStream) {
+        // Long streams repay a table.
+        BuildLookup();
+        if (scratch) count = DecodeSplit(output, capacity, scratch, scratchSize);
+        BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
+        count = TableRounds(lookup_, window, output, count, capacity, INT64_MAX);
+        window.Leave(bytePos_, bitPos_);
     } else {
         // Short ones decode without a table: a code's class is the count of its leading zeros
         // and its length follows from the class. Byte c of lengths is the length of a class-c
         // code; class 4 stands for four zeros. Four codes take at most 48 bits; a round that
         // meets four zeros or a bad place is left to NextSymbol, which raises the error.
+        BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
         uint64_t lengths = uint64_t(1) << 32;
         int offsets[5] = {};
         for (int c = 0; c < 4; ++c) {
@@ -254,8 +331,8 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity) {
             window.held -= used;
             count += kCodes;
         }
+        window.Leave(bytePos_, bitPos_);
     }
-    window.Leave(bytePos_, bitPos_);
     unsigned char symbol;
     while (NextSymbol(&symbol)) {
         if (count >= capacity) Raise(kErrTooManySymbols);
@@ -432,16 +509,17 @@ int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* d
     int inputLength = sourceLength - position;
     const int blockSize = decodedSize + kStageSlack;
 
+    // Both blocks first: the prefix-class stage decodes half its stream into B.
     CtMem a(blockSize);
     if (!a.data) Raise(kErrNoMemory);
+    CtMem b(blockSize);
+    if (!b.data) Raise(kErrNoMemory);
     if (flags & kStagePrefixClass) {
         PrefixClassDecoder decoder;
         decoder.LoadTable(input, inputLength);
-        inputLength = decoder.DecodeAll(a.data, decodedSize);
+        inputLength = decoder.DecodeAll(a.data, decodedSize, b.data, blockSize);
         input = a.data;
     }
-    CtMem b(blockSize);
-    if (!b.data) Raise(kErrNoMemory);
     if (flags & kStageBackRefs) {
         inputLength = ExpandBackReferences(refEscape, input, inputLength, b.data, blockSize);
         input = b.data;

@@ -53,20 +53,26 @@ unsigned char WidthMask(int width);
 // most capacity bytes.
 class PrefixClassDecoder {
   public:
+    // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
+    static const int kLookupBits = 13;
+
     void LoadTable(const unsigned char* input, int inputLength);
     // 1 with the next symbol, 0 at the end of the stream.
     int NextSymbol(unsigned char* symbol);
-    // Table-driven, handing over to NextSymbol near the end of the stream.
-    int DecodeAll(unsigned char* output, int capacity);
+    // Table-driven, handing over to NextSymbol near the end of the stream. With scratch (room
+    // for scratchSize bytes), a long stream is decoded from its middle at the same time.
+    int DecodeAll(unsigned char* output, int capacity, unsigned char* scratch = nullptr,
+                  int scratchSize = 0);
     // Symbol by symbol through NextSymbol only: the reference DecodeAll must agree with.
     int DecodeAllBySymbol(unsigned char* output, int capacity);
 
   private:
-    // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
-    static const int kLookupBits = 13;
     // Bit streams from this length on decode through the table, which costs per call.
     static const int kTableStream = 8192;
+    // Boundaries of the second lane kept for the first lane to meet.
+    static const int kMarks = 16;
     void BuildLookup();
+    int DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch, int scratchSize);
 
     uint8_t widths_[4];
     int bases_[4]; // first table place of each class

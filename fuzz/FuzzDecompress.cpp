@@ -46,11 +46,13 @@ struct PrefixOutcome {
 PrefixOutcome DecodePrefix(const uint8_t* input, int length, int capacity, bool bySymbol) {
     PrefixOutcome r;
     r.out.assign(capacity, 0);
+    std::vector<unsigned char> scratch(capacity);
     PrefixClassDecoder decoder;
     try {
         decoder.LoadTable(input, length);
         r.count = bySymbol ? decoder.DecodeAllBySymbol(r.out.data(), capacity)
-                           : decoder.DecodeAll(r.out.data(), capacity);
+                           : decoder.DecodeAll(r.out.data(), capacity, scratch.data(),
+                                               int(scratch.size()));
     } catch (CtCompressExcept& e) {
         r.code = e.code;
     }
