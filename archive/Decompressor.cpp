@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveEntry.h"
 #include "archive/CtMem.h"
+#include "archive/PrefixClassTable.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
 
@@ -10,11 +11,6 @@
 
 namespace {
 
-// Lookup entries: the bits used in bits 0-3 (so a shift can take the entry as its count), the
-// number of symbols in bits 6-7, up to three symbols in the upper bytes.
-const unsigned kMaxPerEntry = 3;
-const int kCountShift = 6;
-const int kSymbolShift = 8;
 const int kPrefixHeader = 3;
 
 [[noreturn]] void Raise(int code) {
@@ -31,11 +27,6 @@ uint64_t LoadWord(const unsigned char* p) {
 
 void StoreWord(unsigned char* p, uint64_t word) {
     memcpy(p, &word, sizeof word);
-}
-
-// The next 64 bits of a bit stream, most significant first.
-uint64_t LoadBits(const unsigned char* p) {
-    return __builtin_bswap64(LoadWord(p));
 }
 
 const uint64_t kOnes = 0x0101010101010101ull;
@@ -148,155 +139,13 @@ void PrefixClassDecoder::BuildLookup() {
     }
 }
 
-namespace {
-
-// The fast paths keep at least 56 bits of the bit stream in a register, MSB first. Each refill
-// loads the 8 bytes after those already held, an address known a round ahead, so the load
-// stays off the decoding chain. Refills go on only while a whole load fits with a byte to
-// spare: codes decoded from the window then end before the last byte, where no end-of-stream
-// rule can apply.
-class BitWindow {
-  public:
-    BitWindow(const unsigned char* stream, int length, int bytePos, int bitPos)
-        : stream_(stream), next_(stream + bytePos), last_(stream + length - kLoad - 1), bits(0),
-          held(0), bitPos_(bitPos) {}
-
-    // False when the end of the stream is too near for a whole load.
-    bool Refill() {
-        if (next_ > last_) return false;
-        bits |= LoadBits(next_) >> held;
-        next_ += (63 - held) >> 3;
-        held |= 56;
-        if (bitPos_) {
-            // The first load starts at the cursor's byte.
-            bits <<= bitPos_;
-            held -= unsigned(bitPos_);
-            bitPos_ = 0;
-            return Refill();
-        }
-        return true;
-    }
-
-    // Bits used from the start of the stream: everything loaded but the bits still held.
-    int64_t Position() const { return int64_t(next_ - stream_) * 8 - held + bitPos_; }
-
-    // The cursor after the bits used.
-    void Leave(int& bytePos, int& bitPos) const {
-        int64_t used = Position();
-        bytePos = int(used >> 3);
-        bitPos = int(used & 7);
-    }
-
-  private:
-    static const int kLoad = 8;
-    const unsigned char* stream_;
-    const unsigned char* next_; // first byte not yet held
-    const unsigned char* last_; // last byte a load may start at
-
-  public:
-    uint64_t bits;
-    unsigned held; // bits of the window that hold the stream
-
-  private:
-    int bitPos_; // the cursor's bit before the first load
-};
-
-// Table rounds: a refill, then four lookups of the next 13 bits, each giving up to three codes.
-// Four lookups take at most 52 bits; a round writes up to 12 symbols in 4-byte stores.
-const int kLookups = 4;
-const int kLookupBits = PrefixClassDecoder::kLookupBits;
-const int kRoundBits = kLookups * kLookupBits;
-const int kRoundRoom = kLookups * kMaxPerEntry + 1;
-
-// One round after a refill; false at an entry left to NextSymbol (four zeros, a bad place),
-// with the window still before it.
-inline bool TableRound(const uint32_t* lookup, BitWindow& window, unsigned char* output,
-                       int& count) {
-    for (int k = 0; k < kLookups; ++k) {
-        uint32_t entry = lookup[window.bits >> (64 - kLookupBits)];
-        if (!entry) return false;
-        uint32_t symbols = entry >> kSymbolShift;
-        memcpy(output + count, &symbols, 4);
-        count += (entry >> kCountShift) & 3;
-        window.bits <<= entry & 63;
-        window.held -= entry & 0x0F;
-    }
-    return true;
-}
-
-// Rounds while the output has room and the window stays a round's bits before limit.
-int TableRounds(const uint32_t* lookup, BitWindow& window, unsigned char* output, int count,
-                int capacity, int64_t limit) {
-    while (capacity - count >= kRoundRoom && window.Position() + kRoundBits <= limit &&
-           window.Refill() && TableRound(lookup, window, output, count)) {
-    }
-    return count;
-}
-
-} // namespace
-
-int PrefixClassDecoder::DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch,
-                                    int scratchSize) {
-    // A second lane decodes into scratch from a byte in the middle, most likely inside a code.
-    // Codes soon fall into step again, so the second lane is trusted only from a boundary the
-    // first lane reaches too. Two independent chains of lookups keep the processor busier than
-    // one.
-    int middle = bitLength_ / 2;
-    BitWindow first(bits_, bitLength_, bytePos_, bitPos_), second(bits_, bitLength_, middle, 0);
-    const int secondRoom = scratchSize < capacity ? scratchSize : capacity;
-    struct Mark {
-        int64_t position;
-        int count;
-    } marks[kMarks];
-    int count = 0, secondCount = 0, marked = 0;
-    while (capacity - count >= kRoundRoom && first.Position() + kRoundBits <= int64_t(middle) * 8 &&
-           secondRoom - secondCount >= kRoundRoom && first.Refill() && second.Refill()) {
-        bool firstWhole = TableRound(lookup_, first, output, count);
-        if (TableRound(lookup_, second, scratch, secondCount)) {
-            if (marked < kMarks) marks[marked++] = {second.Position(), secondCount};
-        } else if (marked < kMarks) {
-            // Out of step, what looks like four zeros or a bad place may be the middle of a
-            // code: start again a byte further on.
-            middle = int(second.Position() >> 3) + 1;
-            second = BitWindow(bits_, bitLength_, middle, 0);
-            secondCount = marked = 0;
-        } else {
-            break; // in step by now: a fault the first lane will meet
-        }
-        if (!firstWhole) break;
-    }
-    const int64_t meeting = int64_t(middle) * 8;
-    count = TableRounds(lookup_, first, output, count, capacity, meeting);
-    first.Leave(bytePos_, bitPos_);
-    // Symbol by symbol until the first lane stands where the second stood after a round.
-    int m = 0;
-    for (;;) {
-        int64_t position = int64_t(bytePos_) * 8 + bitPos_;
-        while (m < marked && marks[m].position < position)
-            ++m;
-        if (m == marked) return count; // never in step: the first lane goes on alone
-        if (marks[m].position == position) break;
-        unsigned char symbol;
-        if (!NextSymbol(&symbol)) return count;
-        if (count >= capacity) Raise(kErrTooManySymbols);
-        output[count++] = symbol;
-    }
-    // Everything the second lane decoded from there on is whole codes in the middle of the
-    // stream: only the capacity can refuse it.
-    int taken = secondCount - marks[m].count;
-    if (taken > capacity - count) Raise(kErrTooManySymbols);
-    memcpy(output + count, scratch + marks[m].count, taken);
-    second.Leave(bytePos_, bitPos_);
-    return count + taken;
-}
-
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned char* scratch,
                                   int scratchSize) {
     int count = 0;
     if (bitLength_ >= kTableStream) {
         // Long streams repay a table.
         BuildLookup();
-        if (scratch) count = DecodeSplit(output, capacity, scratch, scratchSize);
+        if (kSplit && scratch) count = DecodeSplit(output, capacity, scratch, scratchSize);
         BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
         count = TableRounds(lookup_, window, output, count, capacity, INT64_MAX);
         window.Leave(bytePos_, bitPos_);

@@ -54,13 +54,13 @@ unsigned char WidthMask(int width);
 class PrefixClassDecoder {
   public:
     // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
-    static const int kLookupBits = 13;
+    static const int kLookupBits = 12;
 
     void LoadTable(const unsigned char* input, int inputLength);
     // 1 with the next symbol, 0 at the end of the stream.
     int NextSymbol(unsigned char* symbol);
     // Table-driven, handing over to NextSymbol near the end of the stream. With scratch (room
-    // for scratchSize bytes), a long stream is decoded from its middle at the same time.
+    // for scratchSize bytes), a long stream is decoded in several places at once.
     int DecodeAll(unsigned char* output, int capacity, unsigned char* scratch = nullptr,
                   int scratchSize = 0);
     // Symbol by symbol through NextSymbol only: the reference DecodeAll must agree with.
@@ -69,7 +69,16 @@ class PrefixClassDecoder {
   private:
     // Bit streams from this length on decode through the table, which costs per call.
     static const int kTableStream = 8192;
-    // Boundaries of the second lane kept for the first lane to meet.
+    // Size-optimised builds (the installer stub) decode in one lane: splitting costs kilobytes of
+    // code there.
+#ifdef __OPTIMIZE_SIZE__
+    static const bool kSplit = false;
+#else
+    static const bool kSplit = true;
+#endif
+    // Lanes of a split decoding (its loops unroll for four), and the boundaries each keeps for
+    // the decoding before it to meet.
+    static const int kLanes = 4;
     static const int kMarks = 16;
     void BuildLookup();
     int DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch, int scratchSize);
