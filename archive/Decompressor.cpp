@@ -108,34 +108,25 @@ int PrefixClassDecoder::DecodeAllBySymbol(unsigned char* output, int capacity) {
     return count;
 }
 
-void PrefixClassDecoder::BuildLookup() {
-    // One code per entry first: selector and index bits at the top of the 12.
-    uint16_t single[1 << kLookupBits] = {};
+void PrefixClassDecoder::FillLookup(unsigned first, uint32_t symbols, unsigned used,
+                                    unsigned count) {
+    // The entries whose bits start with these codes hold them; those that go on with another
+    // whole code are filled again below, up to three codes. Each entry is written at most four
+    // times. Four zeros or a bad place first leave an entry 0.
+    unsigned span = 1u << (kLookupBits - used);
+    uint32_t entry = count ? symbols | used | count << kCountShift : 0;
+    for (unsigned k = 0; k < span; ++k)
+        lookup_[first + k] = entry;
+    if (count == kMaxPerEntry) return;
     for (int cls = 0; cls < 4; ++cls) {
-        int width = widths_[cls];
-        int length = cls + 1 + width;
-        int spread = 1 << (kLookupBits - length);
-        for (int index = 0; index < (1 << width) && bases_[cls] + index < 256; ++index) {
-            uint16_t entry = uint16_t(length << 8 | table_[bases_[cls] + index]);
-            int first = ((1 << width) | index) << (kLookupBits - length);
-            for (int k = 0; k < spread; ++k)
-                single[first + k] = entry;
-        }
-    }
-    // Then as many more codes as fit whole in the bits the first ones leave, up to three.
-    const unsigned kMask = (1u << kLookupBits) - 1;
-    for (unsigned bits = 0; bits <= kMask; ++bits) {
-        uint32_t entry = 0;
-        unsigned used = 0, count = 0;
-        while (count < kMaxPerEntry) {
-            uint32_t code = single[(bits << used) & kMask];
-            if (!code || used + (code >> 8) > unsigned(kLookupBits)) break;
-            entry |= (code & 0xFF) << (kSymbolShift + 8 * count);
-            used += code >> 8;
-            ++count;
-        }
-        // The first code is always whole: only four zeros or a bad place leave it empty.
-        lookup_[bits] = count ? entry | used | count << kCountShift : 0;
+        unsigned width = widths_[cls], length = unsigned(cls) + 1 + width;
+        if (used + length > unsigned(kLookupBits)) continue;
+        unsigned shift = unsigned(kLookupBits) - used - length;
+        for (unsigned index = 0; index < (1u << width) && bases_[cls] + index < 256; ++index)
+            FillLookup(first | ((1u << width) | index) << shift,
+                       symbols | uint32_t(table_[bases_[cls] + index])
+                                     << (kSymbolShift + 8 * count),
+                       used + length, count + 1);
     }
 }
 
@@ -144,7 +135,7 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned 
     int count = 0;
     if (bitLength_ >= kTableStream) {
         // Long streams repay a table.
-        BuildLookup();
+        FillLookup(0, 0, 0, 0);
         if (kSplit && scratch) count = DecodeSplit(output, capacity, scratch, scratchSize);
         BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
         count = TableRounds(lookup_, window, output, count, capacity, INT64_MAX);

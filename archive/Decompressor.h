@@ -80,7 +80,8 @@ class PrefixClassDecoder {
     // the decoding before it to meet.
     static const int kLanes = 4;
     static const int kMarks = 16;
-    void BuildLookup();
+    // The lookup entries that start with codes of these symbols, bits and count.
+    void FillLookup(unsigned first, uint32_t symbols, unsigned used, unsigned count);
     int DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch, int scratchSize);
 
     uint8_t widths_[4];
