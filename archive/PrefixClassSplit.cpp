@@ -23,12 +23,12 @@ int PrefixClassDecoder::DecodeSplit(unsigned char* output, int capacity, unsigne
     const int64_t lastLoad = (int64_t(bitLength_) - 9) * 8 + 7;
     auto setStart = [&](int k, int64_t at) {
         start[k] = pos[k] = at;
-        stop[k] = lastLoad;
         if (k) stop[k - 1] = (at - kRoundBits < lastLoad) ? at - kRoundBits : lastLoad;
         out[k] = base[k];
         marked[k] = 0;
     };
     for (int k = 0; k < kLanes; ++k) {
+        stop[k] = lastLoad;
         base[k] = k ? scratch + (k - 1) * regionSize : output;
         int room = k ? regionSize : capacity;
         end[k] = base[k] + (room < capacity ? room : capacity) - kRoundRoom;
