@@ -17,10 +17,12 @@ void CopyInstallValue(const unsigned char* data, int size, char* productName) {
     productName[n] = '\0';
 }
 
-void SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName) {
+int SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName,
+                  char* faultName) {
     productName[0] = '\0';
     preInstallName[0] = '\0';
-    if (!archive.start) return; // no payload: its absence is reported once, by FindPayload
+    faultName[0] = '\0';
+    if (!archive.start) return 1; // no payload: its absence is reported once, by FindPayload
     char name[kEntryNameCapacity];
     EntryCursor cursor = archive.Entries();
     while (cursor.Next() == kEntryFound) {
@@ -35,9 +37,16 @@ void SurveyArchive(const PayloadArchive& archive, char* productName, char* preIn
         if (!data.Sound()) {
             // No descriptor; a later one may still name the product. The extraction stops at it.
             ReportEntryFault(name, data.result);
+            if (!faultName[0]) TextCopy(faultName, name, kEntryNameCapacity);
             continue;
         }
         CopyInstallValue(data.Bytes(), entry.DecodedSize(), productName);
     }
-    if (cursor.Status() != kEntryEnd) ReportReadResult(cursor.Result());
+    int whole = !faultName[0];
+    if (cursor.Status() != kEntryEnd) {
+        // The first fault is the one named.
+        ReportWalkFault(cursor, whole ? faultName : name, kEntryNameCapacity);
+        whole = 0;
+    }
+    return whole;
 }

@@ -8,7 +8,11 @@ enum { kProductNameCapacity = 128, kPreInstallNameCapacity = 128 };
 // Walks the archive: productName (128 bytes) gets the "Install=" value of the first ".kvr"
 // entry that has a non-empty one, preInstallName (128 bytes) the last "AutoInst_" ".exe"
 // entry. Both are emptied first; an empty buffer means nothing of that kind was found.
-void SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName);
+// Returns 1, or 0 when a ".kvr" entry it had to read failed or the walk stopped at a damaged
+// entry: faultName (kEntryNameCapacity bytes) then names that entry ("#n" for the n-th when its
+// own words cannot be trusted). A payload that is not there is no fault here.
+int SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName,
+                  char* faultName);
 
 // The "Install=" value of a descriptor's data (size bytes, then at least one zero byte): the
 // bytes after the key up to the first control character, at most 127 of them (a longer name is

@@ -64,8 +64,6 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
         if (!WriteEntry(cursor.Entry(), name)) return failure.Set(kFailureEntry, name);
     }
     if (cursor.Status() == kEntryEnd) return 1;
-    ReportReadResult(cursor.Result());
-    // The entry's own words cannot be trusted for its name: it is named by its place.
-    TextFormat(name, sizeof name, "#%d", cursor.Index() + 1);
+    ReportWalkFault(cursor, name, sizeof name);
     return failure.Set(kFailureEntry, name);
 }

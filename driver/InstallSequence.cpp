@@ -33,7 +33,8 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
     PayloadArchive archive;
     char productName[kProductNameCapacity] = {};
     char preInstallName[kPreInstallNameCapacity] = {};
-    SurveyPayload(archive, productName, preInstallName, CurrentModule());
+    char faultName[kEntryNameCapacity] = {};
+    int whole = SurveyPayload(archive, productName, preInstallName, faultName, CurrentModule());
 
     if (productName[0]) {
         int confirmed = RunDialog(new KVR_DLG(this, productName, commandLine), 1);
@@ -41,6 +42,8 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
         if (confirmed < 0) return failure.Set(kFailureDialog, nullptr);
         if (confirmed == 0) return 0;
     } else if (!preInstallName[0]) {
+        // A damaged payload is not one without information: nothing can be installed from it.
+        if (!whole) return failure.Set(kFailureEntry, faultName);
         ShowMessage("Aucune information d'installation !", MB_OK);
         return 0;
     }

@@ -35,3 +35,8 @@ void ReportEntryFault(const char* name, ReadResult result) {
     FormatReadResult(result, text, sizeof text);
     ReportNamed(text, name);
 }
+
+void ReportWalkFault(const EntryCursor& cursor, char* name, int capacity) {
+    ReportReadResult(cursor.Result());
+    TextFormat(name, capacity, "#%d", cursor.Index() + 1);
+}

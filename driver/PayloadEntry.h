@@ -21,3 +21,6 @@ enum PayloadFault {
 void ReportPayloadFault(PayloadFault fault, const char* name, unsigned long code = 0);
 // The same for an entry whose data could not be read: the reason, then the name.
 void ReportEntryFault(const char* name, ReadResult result);
+// Reports why the walk stopped before the end and names the entry it stopped at by its place
+// ("#n"), since that entry's own words cannot be trusted, into name (capacity bytes).
+void ReportWalkFault(const EntryCursor& cursor, char* name, int capacity);

@@ -18,8 +18,8 @@ int FindPayload(HMODULE module, PayloadArchive& archive) {
     return 1;
 }
 
-void SurveyPayload(PayloadArchive& archive, char* productName, char* preInstallName,
-                   HMODULE module) {
+int SurveyPayload(PayloadArchive& archive, char* productName, char* preInstallName, char* faultName,
+                  HMODULE module) {
     FindPayload(module, archive);
-    SurveyArchive(archive, productName, preInstallName);
+    return SurveyArchive(archive, productName, preInstallName, faultName);
 }

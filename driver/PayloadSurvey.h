@@ -9,6 +9,7 @@
 // archive. 1, or 0 with the archive left empty and the absence reported.
 int FindPayload(HMODULE module, PayloadArchive& archive);
 
-// The installer's survey of its own payload: FindPayload then SurveyArchive.
-void SurveyPayload(PayloadArchive& archive, char* productName, char* preInstallName,
-                   HMODULE module = nullptr);
+// The installer's survey of its own payload: FindPayload then SurveyArchive, whose result it
+// gives.
+int SurveyPayload(PayloadArchive& archive, char* productName, char* preInstallName, char* faultName,
+                  HMODULE module = nullptr);

@@ -42,7 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     archive.length = length;
     std::vector<char> product(kProductNameCapacity, 'x');
     std::vector<char> preInstall(kPreInstallNameCapacity, 'x');
-    SurveyArchive(archive, product.data(), preInstall.data());
+    std::vector<char> fault(kEntryNameCapacity, 'x');
+    int whole = SurveyArchive(archive, product.data(), preInstall.data(), fault.data());
+    size_t faultLength = strnlen(fault.data(), fault.size());
+    FUZZ_CHECK(faultLength < fault.size() && (whole == 1) == (faultLength == 0));
     CheckProductName(product.data());
     size_t n = strnlen(preInstall.data(), preInstall.size());
     FUZZ_CHECK(n < preInstall.size());

@@ -116,17 +116,18 @@ class Case:
     def add_descriptor(self, product="Mon logiciel", name="produit.kvr"):
         self.add(name, "[Produit]\r\nInstall=" + product + "\r\nVersion=2\r\n")
 
-    def build(self, order=None, corrupt=None, options=()):
+    def build(self, order=None, corrupt=None, options=(), shorten=None):
         """The installer, from the payload folder. order: entry names in archive order.
         corrupt: an entry name whose stored bytes get one bit flipped (a checkword error).
-        options: more of sfxpack exe's options."""
+        shorten: an entry name whose decoded size, outside the checkword, loses 100 bytes (its
+        data no longer decodes). options: more of sfxpack exe's options."""
         args = list(options)
         if order:
             order_file = os.path.join(self.root, "order.txt")
             with open(order_file, "w") as f:
                 f.write("\n".join(order) + "\n")
             args += ["--order", order_file]
-        if corrupt is None:
+        if corrupt is None and shorten is None:
             self.env.sfxpack(["exe", self.payload, "-o", self.exe, "--stub",
                               self.env.config.stub] + args)
             return
@@ -141,9 +142,14 @@ class Case:
             image = bytearray(f.read())
         start = image.find(payload)
         assert start > 0 and image.find(payload, start + 1) < 0, "payload not found once"
-        entry = entry_offsets(payload)[order.index(corrupt)]
-        size = int.from_bytes(payload[entry:entry + 4], "little")
-        image[start + entry + size - 1] ^= 0x10  # the entry's last stored byte
+        if corrupt is not None:
+            entry = start + entry_offsets(payload)[order.index(corrupt)]
+            size = int.from_bytes(image[entry:entry + 4], "little")
+            image[entry + size - 1] ^= 0x10  # the entry's last stored byte
+        if shorten is not None:
+            field = start + entry_offsets(payload)[order.index(shorten)] + 20
+            size = int.from_bytes(image[field:field + 4], "little")
+            image[field:field + 4] = (size - 100).to_bytes(4, "little")
         with open(self.exe, "wb") as f:
             f.write(image)
 

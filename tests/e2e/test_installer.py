@@ -372,28 +372,27 @@ class Failures(InstallerTest):
         case.add_probe("AutoInst_check.exe", exit_code=1)
         case.add_probe("install.exe")
         case.add("casse.txt", "donn\xe9es " * 400)
-        order = ["casse.txt", "AutoInst_check.exe", "exitcode.txt", "install.exe"]
-        case.build(order=order)
-        # The decoded size is outside the checkword: 100 bytes short, the data no longer decodes.
-        with open(case.exe, "rb") as f:
-            image = bytearray(f.read())
-        archive = os.path.join(case.root, "payload.arc")
-        ENV.sfxpack(["pack", case.payload, "-o", archive, "--order",
-                     os.path.join(case.root, "order.txt")])
-        with open(archive, "rb") as f:
-            payload = f.read()
-        start = image.find(payload)
-        self.assertTrue(start > 0, "payload found in the installer")
-        field = start + harness.entry_offsets(payload)[0] + 20
-        size = int.from_bytes(image[field:field + 4], "little")
-        image[field:field + 4] = (size - 100).to_bytes(4, "little")
-        with open(case.exe, "wb") as f:
-            f.write(image)
+        case.build(order=["casse.txt", "AutoInst_check.exe", "exitcode.txt", "install.exe"],
+                   shorten="casse.txt")
         texts = []
         run = case.run("-s", interact=lambda c: texts.extend(read_message_box()))
         self.assertStopped(run, 4)
         self.assertEqual(1, len(texts), texts)
         self.assertIn("casse.txt", texts[0])
+
+    def test_damaged_descriptor_is_no_empty_payload(self):
+        # Alone, a descriptor that fails to decode used to read as "no information", exit 0.
+        case = self.case()
+        case.add("produit.kvr", "[Produit]\r\nInstall=Mon logiciel\r\n" + "Note=rien\r\n" * 40)
+        case.add("casse.txt", "donn\xe9es " * 400)
+        case.add_probe("install.exe")
+        case.build(order=["produit.kvr", "casse.txt", "install.exe"], shorten="produit.kvr")
+        texts = []
+        run = case.run("-s", interact=lambda c: texts.extend(read_message_box()))
+        self.assertStopped(run, 4)
+        self.assertEqual(1, len(texts), texts)
+        self.assertIn("produit.kvr", texts[0])
+        self.assertIsNone(case.extracted(), "nothing is extracted")
 
 
 if __name__ == "__main__":

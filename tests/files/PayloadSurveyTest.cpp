@@ -16,14 +16,20 @@ struct SurveyRow {
     std::string preInstall;
 };
 
-void Survey(const PayloadArchive& archive, std::string* product, std::string* preInstall) {
+// The survey's result, with the name of the entry it failed at ("" when it did not).
+int Survey(const PayloadArchive& archive, std::string* product, std::string* preInstall,
+           std::string* fault = nullptr) {
     char productName[kProductNameCapacity];
     char preInstallName[kPreInstallNameCapacity];
+    char faultName[kEntryNameCapacity];
     std::fill(productName, productName + sizeof productName, 'x');
     std::fill(preInstallName, preInstallName + sizeof preInstallName, 'x');
-    SurveyArchive(archive, productName, preInstallName);
+    std::fill(faultName, faultName + sizeof faultName, 'x');
+    int whole = SurveyArchive(archive, productName, preInstallName, faultName);
     *product = productName;
     *preInstall = preInstallName;
+    if (fault) *fault = faultName;
+    return whole;
 }
 
 TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
@@ -91,8 +97,9 @@ TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
     };
     for (const SurveyRow& row : rows) {
         TestPayload payload = TestPayload::Of(row.entries);
-        std::string product, preInstall;
-        Survey(payload.View(), &product, &preInstall);
+        std::string product, preInstall, fault;
+        EXPECT_EQ(1, Survey(payload.View(), &product, &preInstall, &fault)) << row.what;
+        EXPECT_EQ("", fault) << row.what;
         EXPECT_EQ(row.product, product) << row.what;
         EXPECT_EQ(row.preInstall, preInstall) << row.what;
     }
@@ -104,8 +111,10 @@ TEST(SurveyArchive, ACheckwordErrorEndsTheWalk) {
     payload.AddWithBadCheckword({"AutoInst_b.exe", ""});
     payload.Add({"p.kvr", "Install=Trop tard"});
     LogCapture log(kLogPayload);
-    std::string product, preInstall;
-    Survey(payload.View(), &product, &preInstall);
+    std::string product, preInstall, fault;
+    // A damaged payload is a failure, named by the entry's place.
+    EXPECT_EQ(0, Survey(payload.View(), &product, &preInstall, &fault));
+    EXPECT_EQ("#2", fault);
     EXPECT_EQ("", product);
     EXPECT_EQ("AutoInst_a.exe", preInstall);
     EXPECT_EQ(std::vector<std::string>{"Checkword erreur"}, log.texts);
@@ -117,8 +126,10 @@ TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
     payload.Add({"p.kvr", "Install=Produit"});
     LogCapture log(kLogPayload);
     LogCapture all(kLogAll);
-    std::string product, preInstall;
-    Survey(payload.View(), &product, &preInstall);
+    std::string product, preInstall, fault;
+    // The first descriptor that fails is named even when a later one names the product.
+    EXPECT_EQ(0, Survey(payload.View(), &product, &preInstall, &fault));
+    EXPECT_EQ("big.kvr", fault);
     EXPECT_EQ("Produit", product);
     EXPECT_EQ(std::vector<std::string>{"M\xE9"
                                        "moire insuffisante : big.kvr"},
@@ -130,7 +141,9 @@ TEST(SurveyPayload, ReadsTheModulesOwnResource) {
     PayloadArchive archive;
     char product[kProductNameCapacity] = "old";
     char preInstall[kPreInstallNameCapacity] = "old";
-    SurveyPayload(archive, product, preInstall);
+    char fault[kEntryNameCapacity] = "old";
+    EXPECT_EQ(1, SurveyPayload(archive, product, preInstall, fault));
+    EXPECT_STREQ("", fault);
     EXPECT_EQ(42, archive.length);
     EXPECT_STREQ("", product);
     EXPECT_STREQ("AutoInst_r.exe", preInstall);
@@ -145,7 +158,9 @@ TEST(SurveyPayload, AModuleWithoutPayloadIsReportedOnce) {
 
     char product[kProductNameCapacity] = "old";
     char preInstall[kPreInstallNameCapacity] = "old";
-    SurveyPayload(archive, product, preInstall, kernel);
+    char fault[kEntryNameCapacity] = "old";
+    // No payload is reported by FindPayload, not as a damaged one.
+    EXPECT_EQ(1, SurveyPayload(archive, product, preInstall, fault, kernel));
     EXPECT_STREQ("", product);
     EXPECT_STREQ("", preInstall);
     EXPECT_EQ(2u, log.texts.size());
