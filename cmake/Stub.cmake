@@ -10,6 +10,16 @@ function(sfx_no_unwind_tables)
   endif()
 endfunction()
 
+# Nothing in the stub asks an object for its type, so its code goes without run-time type
+# information (type names, the dynamic cast's runtime). Thrown types still get what catching needs.
+function(sfx_no_rtti)
+  if(SFX_WIN32)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE -fno-rtti)
+    endforeach()
+  endif()
+endfunction()
+
 # The stub starts no thread: it links the runtime libraries of the win32 thread model, so the
 # posix model's winpthread (which GoogleTest needs elsewhere in this build) stays out of it.
 function(sfx_link_win32_thread_model target)
