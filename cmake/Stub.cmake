@@ -10,12 +10,15 @@ function(sfx_no_unwind_tables)
   endif()
 endfunction()
 
-# Nothing in the stub asks an object for its type, so its code goes without run-time type
-# information (type names, the dynamic cast's runtime). Thrown types still get what catching needs.
-function(sfx_no_rtti)
+# The stub's code, made smaller. Nothing in it asks an object for its type, so it goes without
+# run-time type information (type names, the dynamic cast's runtime); thrown types still get what
+# catching needs. Constructors and destructors are not shared between the complete object and
+# the base part: a shared one keeps the tables of virtual operations of every class above the
+# most derived ones alive, though only the most derived are ever built.
+function(sfx_lean_code)
   if(SFX_WIN32)
     foreach(target ${ARGN})
-      target_compile_options(${target} PRIVATE -fno-rtti)
+      target_compile_options(${target} PRIVATE -fno-rtti -fno-declone-ctor-dtor)
     endforeach()
   endif()
 endfunction()
