@@ -23,6 +23,14 @@ void __verbose_terminate_handler() {
 }
 } // namespace __gnu_cxx
 
+// The runtime's operator new throws std::bad_alloc, which nothing in the stub catches: it ends in
+// the terminate handler above. Ending there directly leaves the exception's type information and
+// the new-handler machinery out of the stub.
+void* operator new(size_t size) {
+    if (void* block = malloc(size ? size : 1)) return block;
+    abort();
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand) {
     // The command line is not copied: it lives as long as the process, and the install sequence
