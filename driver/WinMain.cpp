@@ -1,5 +1,4 @@
 // The installer's entry point.
-#include <stdlib.h>
 #include <windows.h>
 
 #include "driver/Appli.h"
@@ -12,23 +11,6 @@
 // beside a downloaded installer is never loaded.
 __attribute__((constructor(101))) static void RestrictDllSearchFirst() {
     RestrictDllSearch();
-}
-
-// The runtime's default terminate handler prints the uncaught exception's name through a C++
-// demangler that would make up a third of the stub. The stub throws only inside the
-// decompressor, which catches everything it throws; terminating needs no name.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    abort();
-}
-} // namespace __gnu_cxx
-
-// The runtime's operator new throws std::bad_alloc, which nothing in the stub catches: it ends in
-// the terminate handler above. Ending there directly leaves the exception's type information and
-// the new-handler machinery out of the stub.
-void* operator new(size_t size) {
-    if (void* block = malloc(size ? size : 1)) return block;
-    abort();
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
