@@ -1,5 +1,4 @@
 // The installer's entry point.
-#include <stdlib.h>
 #include <windows.h>
 
 #include "driver/Appli.h"
@@ -13,15 +12,6 @@
 __attribute__((constructor(101))) static void RestrictDllSearchFirst() {
     RestrictDllSearch();
 }
-
-// The runtime's default terminate handler prints the uncaught exception's name through a C++
-// demangler that would make up a third of the stub. The stub throws only inside the
-// decompressor, which catches everything it throws; terminating needs no name.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    abort();
-}
-} // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand) {

@@ -59,9 +59,10 @@ LRESULT CALLBACK FENETRE::PasseWndProc(HWND window, UINT message, WPARAM wParam,
     FENETRE* object = reinterpret_cast<FENETRE*>(GetWindowLongPtrA(window, 0));
     if (!object) {
         FEN_OBJ* found = FEN_OBJ::FindByHandle(window, 0);
-        // Only window objects have a window procedure to hand the message to.
-        object = dynamic_cast<FENETRE*>(found);
-        if (!object) return DefWindowProcA(window, message, wParam, lParam);
+        // The registry holds windows and dialogs (told apart without run-time type information,
+        // which the stub leaves out); a dialog has no window procedure to hand the message to.
+        if (!found || found->IsDialog()) return DefWindowProcA(window, message, wParam, lParam);
+        object = static_cast<FENETRE*>(found);
         SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(object));
     }
     return object->WindowProc(&record);

@@ -153,12 +153,21 @@ FEN_OBJ* FEN_OBJ::FindByHandle(HWND window, int acceptPending) {
     return nullptr;
 }
 
+// The window object that object is, or null for a plain object. Every window object is in the
+// registry for its whole life, so the stub needs no run-time type information to tell.
+static FEN_OBJ* RegisteredWindowObject(const OBJET* object) {
+    for (FEN_OBJ* entry = FEN_OBJ::s_registryHead; entry; entry = entry->olderEntry) {
+        if (static_cast<OBJET*>(entry) == object) return entry;
+    }
+    return nullptr;
+}
+
 int FEN_OBJ::RouteCommandToChildren(MSG_REC* record) {
     int id = static_cast<int>(record->wParam & 0xFFFF);
     for (OBJET* child = lastChild; child; child = child->prevSibling) {
         if (!child->HasId(id)) continue;
         // Only window objects take commands; a plain object that claims the id is passed over.
-        if (FEN_OBJ* target = dynamic_cast<FEN_OBJ*>(child)) {
+        if (FEN_OBJ* target = RegisteredWindowObject(child)) {
             target->OnControlCommand(record);
             return 1;
         }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 #include "framework/Application.h"
+#include "framework/Dialog.h"
 #include "FrameworkTestSupport.h"
 
 namespace {
@@ -128,6 +129,34 @@ TEST_F(Windows, CommandGoesToTheOldestMatchingChildElseToOnCommand) {
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), 0);
     SendMessageA(window, WM_COMMAND, 7, 0);
     EXPECT_EQ((std::vector<std::string>{"older command", "OnCommand 7"}), journal);
+}
+
+// A plain object that claims every id: it has no OnControlCommand.
+class Claimer : public OBJET {
+  public:
+    explicit Claimer(OBJET* owner) : OBJET(owner, 0) {}
+    int HasId(int) override { return 1; }
+};
+
+TEST_F(Windows, CommandPassesOverAPlainObjectThatClaimsTheId) {
+    new Claimer(probe); // the oldest child
+    new Child(probe, 5, "window", &journal);
+    journal.clear();
+    SendMessageA(window, WM_COMMAND, 5, 0);
+    SendMessageA(window, WM_COMMAND, 6, 0);
+    EXPECT_EQ((std::vector<std::string>{"window command", "OnCommand 6"}), journal);
+}
+
+TEST_F(Windows, AnUnboundWindowWhoseHandleADialogHoldsGetsTheDefaultProcedure) {
+    Child* child = new Child(probe, 3, "child", &journal);
+    ASSERT_NE(nullptr, child->Create());
+    M_DIALOG dialog(nullptr, "AUTO_KVR");
+    dialog.handle = child->handle; // newer than the window object: found first
+    SendMessageA(child->handle, WM_NULL, 0, 0);
+    EXPECT_EQ(0, GetWindowLongPtrA(child->handle, 0));
+    dialog.handle = nullptr;
+    SendMessageA(child->handle, WM_NULL, 0, 0);
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(child), GetWindowLongPtrA(child->handle, 0));
 }
 
 TEST_F(Windows, ScrollCodesReachTheirHandlersAndUnknownCodesNone) {
