@@ -274,25 +274,31 @@ const int kLongest = 255; // the largest count of a reference or a run
 // over the surplus, so they never check byte by byte. The exact loops finish near the ends.
 const int kFastRoom = kLongest + kWord;
 
-// Appends count bytes repeating the pattern that starts distance bytes back (1 to 255), in
-// words; writes at least two words, and up to kWord - 1 bytes past the count.
+// Appends count bytes repeating the pattern that starts distance bytes back (0 to 255, where
+// 0 repeats zeros), in words; writes up to kWord - 1 bytes past the count.
 void CopyBack(unsigned char* to, int distance, int count) {
-    int stride = distance;
+    const unsigned char* from = to - distance;
     if (distance < kWord) {
-        // Short distances repeat: the first word byte by byte, then words from a whole number
-        // of periods back, at least a word away.
-        static const unsigned char kStride[kWord] = {0, 8, 8, 9, 8, 10, 12, 14};
-        for (int k = 0; k < kWord; ++k)
-            to[k] = to[k - distance];
-        stride = kStride[distance];
-        StoreWord(to + kWord, LoadWord(to + kWord - stride));
-    } else {
-        // Most references are short: two words without a loop test.
-        StoreWord(to, LoadWord(to - stride));
-        StoreWord(to + kWord, LoadWord(to + kWord - stride));
+        // Short distances repeat within a word: the pattern is built in a register and stored
+        // a whole number of periods apart, so no load waits on the stores just made (bitmaps
+        // have long references of this kind). Doubling keeps the period; it goes on until
+        // the word holds the whole periods one store writes.
+        static const unsigned char kPeriods[kWord] = {8, 8, 8, 6, 8, 5, 6, 7};
+        uint64_t pattern = LoadWord(from) & ((uint64_t(1) << 8 * distance) - 1);
+        for (int n = distance; n > 0 && n <= kWord / 2; n += n)
+            pattern |= pattern << 8 * n;
+        int k = 0;
+        do {
+            StoreWord(to + k, pattern);
+            k += kPeriods[distance];
+        } while (k < count);
+        return;
     }
+    // Most references are short: two words without a loop test.
+    StoreWord(to, LoadWord(from));
+    StoreWord(to + kWord, LoadWord(from + kWord));
     for (int k = 2 * kWord; k < count; k += kWord)
-        StoreWord(to + k, LoadWord(to + k - stride));
+        StoreWord(to + k, LoadWord(from + k));
 }
 
 // Writes count copies of value in words: at least two, and up to kWord - 1 bytes past the count.
@@ -339,10 +345,7 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
         int count = input[in + 2];
         in += 3;
         if (distance > out) Raise(kErrDistance);
-        if (distance == 0)
-            FillWords(output + out, 0, count); // the block's own fresh zeros copied onto themselves
-        else
-            CopyBack(output + out, distance, count);
+        CopyBack(output + out, distance, count);
         out += count;
     }
     while (in < inputLength) {
