@@ -7,6 +7,9 @@
 
 #include <limits.h>
 #include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -322,6 +325,42 @@ bool CopyLiteralWord(unsigned char escape, const unsigned char* input, int& in,
     return literals == kWord;
 }
 
+// The back-reference loop scans the input a block at a time: the escapes' positions come as
+// one mask, so finding the next token does not wait on the token before it.
+const int kBlock = 64;
+
+// Bit i set when byte i of the kBlock bytes at p equals value.
+uint64_t EscapeMask(const unsigned char* p, unsigned char value) {
+    uint64_t mask = 0;
+#if defined(__SSE2__)
+    const __m128i pattern = _mm_set1_epi8(char(value));
+    for (int k = 0; k < kBlock; k += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        mask |= uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern)))) << k;
+    }
+#else
+    // Per word: 0x80 in each byte equal to value (no borrow runs between bytes), then the
+    // eight flags gathered into the top byte by one multiply.
+    const uint64_t kLow7 = kOnes * 0x7F, kGather = 0x0102040810204080ull;
+    for (int k = 0; k < kBlock; k += kWord) {
+        uint64_t x = LoadWord(p + k) ^ kOnes * value;
+        uint64_t equal = ~(((x & kLow7) + kLow7) | x) & ~kLow7;
+        mask |= ((equal >> 7) * kGather >> 56) << k;
+    }
+#endif
+    return mask;
+}
+
+// Copies count literals (at least one pair of words), up to 2 * kWord - 1 bytes past the count.
+void CopyLiterals(const unsigned char* from, unsigned char* to, int count) {
+    int k = 0;
+    do {
+        StoreWord(to + k, LoadWord(from + k));
+        StoreWord(to + k + kWord, LoadWord(from + k + kWord));
+        k += 2 * kWord;
+    } while (k < count);
+}
+
 // The exact loops' output: one byte, when it fits.
 void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int overflowCode) {
     if (1 > capacity - out) Raise(overflowCode);
@@ -333,20 +372,39 @@ void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
     int in = 0, out = 0;
-    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
-        if (CopyLiteralWord(escape, input, in, output, out)) continue;
-        if (inputLength - in < 3) break; // the exact loop settles a short tail
-        int distance = input[in + 1];
-        if (distance == escape) {
-            output[out++] = escape;
-            in += 2;
+    // Room for a block's literals and a token; a block is read whole, with a token's last
+    // bytes and the literal pair's surplus after it.
+    const int kTokenRoom = kBlock + kFastRoom, kBlockRead = kBlock + 2 * kWord;
+    while (inputLength - in >= kBlockRead && capacity - out >= kTokenRoom) {
+        const int base = in;
+        uint64_t escapes = EscapeMask(input + base, escape);
+        if (!escapes) {
+            CopyLiterals(input + in, output + out, kBlock);
+            in += kBlock;
+            out += kBlock;
             continue;
         }
-        int count = input[in + 2];
-        in += 3;
-        if (distance > out) Raise(kErrDistance);
-        CopyBack(output + out, distance, count);
-        out += count;
+        // The block's tokens; literals after the last one are scanned again with the next.
+        do {
+            int at = base + __builtin_ctzll(escapes);
+            CopyLiterals(input + in, output + out, at - in);
+            out += at - in;
+            in = at;
+            int distance = input[in + 1];
+            if (distance == escape) {
+                output[out++] = escape;
+                in += 2;
+            } else {
+                int count = input[in + 2];
+                in += 3;
+                if (distance > out) Raise(kErrDistance);
+                CopyBack(output + out, distance, count);
+                out += count;
+            }
+            // Drops the token's own bytes too: a count may equal the escape.
+            int used = in - base;
+            escapes = used < kBlock ? escapes & (~uint64_t(0) << used) : 0;
+        } while (escapes && capacity - out >= kTokenRoom);
     }
     while (in < inputLength) {
         unsigned char b = input[in];
