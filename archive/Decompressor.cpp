@@ -41,8 +41,6 @@ uint64_t LoadBits(const unsigned char* p) {
     return __builtin_bswap64(LoadWord(p));
 }
 
-const uint64_t kOnes = 0x0101010101010101ull;
-
 } // namespace
 
 unsigned char WidthMask(int width) {
@@ -319,7 +317,8 @@ BlockMask EscapeMask(const unsigned char* p, unsigned char value) {
 #else
     // Per word: 0x80 in each byte equal to value (no borrow runs between bytes), then the
     // eight flags gathered into the top byte by one multiply.
-    const uint64_t kLow7 = kOnes * 0x7F, kGather = 0x0102040810204080ull;
+    const uint64_t kOnes = 0x0101010101010101ull, kLow7 = kOnes * 0x7F;
+    const uint64_t kGather = 0x0102040810204080ull;
     for (int k = 0; k < kBlock; k += kWord) {
         uint64_t x = LoadWord(p + k) ^ kOnes * value;
         uint64_t equal = ~(((x & kLow7) + kLow7) | x) & ~kLow7;
