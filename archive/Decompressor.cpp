@@ -356,7 +356,7 @@ const EscapeTokens kRuns = {2, kErrRunTruncated, kErrRunOverflow};
 
 // The distance and count of the token at token, whose second byte is not the escape (and
 // whose every byte is in the input).
-void ReadToken(const EscapeTokens& tokens, const unsigned char* token, int out, int& distance,
+void ReadToken(EscapeTokens tokens, const unsigned char* token, int out, int& distance,
                int& count) {
     if (tokens.length == kRuns.length) {
         distance = out ? 1 : 0;
@@ -367,7 +367,7 @@ void ReadToken(const EscapeTokens& tokens, const unsigned char* token, int out, 
     }
 }
 
-int ExpandEscapes(const EscapeTokens& tokens, unsigned char escape, const unsigned char* input,
+int ExpandEscapes(EscapeTokens tokens, unsigned char escape, const unsigned char* input,
                   int inputLength, unsigned char* output, int capacity) {
     int in = 0, out = 0, distance, count;
     // Room for a block's literals and a token; a block is read whole, with a token's last
