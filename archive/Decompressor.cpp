@@ -263,9 +263,10 @@ namespace {
 const int kWord = 8;
 const int kLongest = 255; // the largest count of a reference or a run
 
-// The fast loops below run while the output has room for the longest copy or run plus a word:
-// they copy whole words ahead of the output's end and let the next write put the right bytes
-// over the surplus, so they never check byte by byte. The exact loops finish near the ends.
+// The fast loop below runs while the output has room for the longest copy or run plus a word
+// (and the literals before it): it copies whole words ahead of the output's end and lets the
+// next write put the right bytes over the surplus, so it never checks byte by byte. The exact
+// loop finishes near the ends.
 const int kFastRoom = kLongest + kWord;
 
 // Appends count bytes repeating the pattern that starts distance bytes back (0 to 255, where
