@@ -8,6 +8,9 @@
 
 #include <limits.h>
 #include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -27,15 +30,6 @@ uint64_t LoadWord(const unsigned char* p) {
 
 void StoreWord(unsigned char* p, uint64_t word) {
     memcpy(p, &word, sizeof word);
-}
-
-const uint64_t kOnes = 0x0101010101010101ull;
-
-// Bytes before the first one equal to value among the 8 of word (8 when none is).
-int BytesBefore(uint64_t word, unsigned char value) {
-    uint64_t x = word ^ (kOnes * value);
-    uint64_t zero = (x - kOnes) & ~x & (kOnes << 7);
-    return zero ? __builtin_ctzll(zero) >> 3 : 8;
 }
 
 } // namespace
@@ -186,51 +180,80 @@ namespace {
 const int kWord = 8;
 const int kLongest = 255; // the largest count of a reference or a run
 
-// The fast loops below run while the output has room for the longest copy or run plus a word:
-// they copy whole words ahead of the output's end and let the next write put the right bytes
-// over the surplus, so they never check byte by byte. The exact loops finish near the ends.
+// The fast loop below runs while the output has room for the longest copy or run plus a word
+// (and the literals before it): it copies whole words ahead of the output's end and lets the
+// next write put the right bytes over the surplus, so it never checks byte by byte. The exact
+// loop finishes near the ends.
 const int kFastRoom = kLongest + kWord;
 
-// Appends count bytes repeating the pattern that starts distance bytes back (1 to 255), in
-// words; writes at least two words, and up to kWord - 1 bytes past the count.
+// Appends count bytes repeating the pattern that starts distance bytes back (0 to 255, where
+// 0 repeats zeros), in words; writes up to kWord - 1 bytes past the count.
 void CopyBack(unsigned char* to, int distance, int count) {
-    int stride = distance;
+    const unsigned char* from = to - distance;
     if (distance < kWord) {
-        // Short distances repeat: the first word byte by byte, then words from a whole number
-        // of periods back, at least a word away.
-        static const unsigned char kStride[kWord] = {0, 8, 8, 9, 8, 10, 12, 14};
-        for (int k = 0; k < kWord; ++k)
-            to[k] = to[k - distance];
-        stride = kStride[distance];
-        StoreWord(to + kWord, LoadWord(to + kWord - stride));
-    } else {
-        // Most references are short: two words without a loop test.
-        StoreWord(to, LoadWord(to - stride));
-        StoreWord(to + kWord, LoadWord(to + kWord - stride));
+        // Short distances repeat within a word: the pattern is built in a register and stored
+        // a whole number of periods apart, so no load waits on the stores just made (bitmaps
+        // have long references of this kind). Doubling keeps the period; it goes on until
+        // the word holds the whole periods one store writes.
+        static const unsigned char kPeriods[kWord] = {8, 8, 8, 6, 8, 5, 6, 7};
+        uint64_t pattern = LoadWord(from) & ((uint64_t(1) << 8 * distance) - 1);
+        for (int n = distance; n > 0 && n <= kWord / 2; n += n)
+            pattern |= pattern << 8 * n;
+        int k = 0;
+        do {
+            StoreWord(to + k, pattern);
+            k += kPeriods[distance];
+        } while (k < count);
+        return;
     }
+    // Most references are short: two words without a loop test.
+    StoreWord(to, LoadWord(from));
+    StoreWord(to + kWord, LoadWord(from + kWord));
     for (int k = 2 * kWord; k < count; k += kWord)
-        StoreWord(to + k, LoadWord(to + k - stride));
+        StoreWord(to + k, LoadWord(from + k));
 }
 
-// Writes count copies of value in words: at least two, and up to kWord - 1 bytes past the count.
-void FillWords(unsigned char* to, unsigned char value, int count) {
-    uint64_t word = kOnes * value;
-    StoreWord(to, word);
-    StoreWord(to + kWord, word);
-    for (int k = 2 * kWord; k < count; k += kWord)
-        StoreWord(to + k, word);
+// The fast loop scans the input a block at a time: the escapes' positions come as one mask,
+// so finding the next token does not wait on the token before it. Without vector compares
+// (the 32-bit build), the mask is a register wide.
+#if defined(__SSE2__)
+typedef uint64_t BlockMask;
+#else
+typedef uint32_t BlockMask;
+#endif
+const int kBlock = 8 * sizeof(BlockMask);
+
+// Bit i set when byte i of the kBlock bytes at p equals value.
+BlockMask EscapeMask(const unsigned char* p, unsigned char value) {
+    BlockMask mask = 0;
+#if defined(__SSE2__)
+    const __m128i pattern = _mm_set1_epi8(char(value));
+    for (int k = 0; k < kBlock; k += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        mask |= BlockMask(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern)))) << k;
+    }
+#else
+    // Per word: 0x80 in each byte equal to value (no borrow runs between bytes), then the
+    // eight flags gathered into the top byte by one multiply.
+    const uint64_t kOnes = 0x0101010101010101ull, kLow7 = kOnes * 0x7F;
+    const uint64_t kGather = 0x0102040810204080ull;
+    for (int k = 0; k < kBlock; k += kWord) {
+        uint64_t x = LoadWord(p + k) ^ kOnes * value;
+        uint64_t equal = ~(((x & kLow7) + kLow7) | x) & ~kLow7;
+        mask |= BlockMask((equal >> 7) * kGather >> 56) << k;
+    }
+#endif
+    return mask;
 }
 
-// The fast loops' literal step: copies the next input word ahead and moves past its bytes
-// before the first escape; true when it held none.
-bool CopyLiteralWord(unsigned char escape, const unsigned char* input, int& in,
-                     unsigned char* output, int& out) {
-    uint64_t word = LoadWord(input + in);
-    StoreWord(output + out, word);
-    int literals = BytesBefore(word, escape);
-    in += literals;
-    out += literals;
-    return literals == kWord;
+// Copies count literals (at least one pair of words), up to 2 * kWord - 1 bytes past the count.
+void CopyLiterals(const unsigned char* from, unsigned char* to, int count) {
+    int k = 0;
+    do {
+        StoreWord(to + k, LoadWord(from + k));
+        StoreWord(to + k + kWord, LoadWord(from + k + kWord));
+        k += 2 * kWord;
+    } while (k < count);
 }
 
 // The exact loops' output: one byte, when it fits.
@@ -239,48 +262,83 @@ void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int
     output[out++] = b;
 }
 
-} // namespace
+// The two escape stages differ in their tokens only. A back-reference is E, distance, count;
+// a run is R, count and repeats the last byte written, or 0 before any: a reference one byte
+// back, or zeros.
+struct EscapeTokens {
+    int length; // with the escape byte
+    int truncatedCode, overflowCode;
+};
+const EscapeTokens kBackReferences = {3, kErrRefTruncated, kErrRefOverflow};
+const EscapeTokens kRuns = {2, kErrRunTruncated, kErrRunOverflow};
 
-int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
-                         unsigned char* output, int capacity) {
-    int in = 0, out = 0;
-    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
-        if (CopyLiteralWord(escape, input, in, output, out)) continue;
-        if (inputLength - in < 3) break; // the exact loop settles a short tail
-        int distance = input[in + 1];
-        if (distance == escape) {
-            output[out++] = escape;
-            in += 2;
+// The distance and count of the token at token, whose second byte is not the escape (and
+// whose every byte is in the input).
+void ReadToken(EscapeTokens tokens, const unsigned char* token, int out, int& distance,
+               int& count) {
+    if (tokens.length == kRuns.length) {
+        distance = out ? 1 : 0;
+        count = token[1];
+    } else {
+        distance = token[1];
+        count = token[2];
+    }
+}
+
+int ExpandEscapes(EscapeTokens tokens, unsigned char escape, const unsigned char* input,
+                  int inputLength, unsigned char* output, int capacity) {
+    int in = 0, out = 0, distance, count;
+    // Room for a block's literals and a token; a block is read whole, with a token's last
+    // bytes and the literal pair's surplus after it.
+    const int kTokenRoom = kBlock + kFastRoom, kBlockRead = kBlock + 2 * kWord;
+    while (inputLength - in >= kBlockRead && capacity - out >= kTokenRoom) {
+        const int base = in;
+        BlockMask escapes = EscapeMask(input + base, escape);
+        if (!escapes) {
+            CopyLiterals(input + in, output + out, kBlock);
+            in += kBlock;
+            out += kBlock;
             continue;
         }
-        int count = input[in + 2];
-        in += 3;
-        if (distance > out) Raise(kErrDistance);
-        if (distance == 0)
-            FillWords(output + out, 0, count); // the block's own fresh zeros copied onto themselves
-        else
-            CopyBack(output + out, distance, count);
-        out += count;
+        // The block's tokens; literals after the last one are scanned again with the next.
+        do {
+            int at = base + __builtin_ctzll(escapes);
+            CopyLiterals(input + in, output + out, at - in);
+            out += at - in;
+            in = at;
+            if (input[in + 1] == escape) {
+                output[out++] = escape;
+                in += 2;
+            } else {
+                ReadToken(tokens, input + in, out, distance, count);
+                in += tokens.length;
+                if (distance > out) Raise(kErrDistance);
+                CopyBack(output + out, distance, count);
+                out += count;
+            }
+            // Drops the token's own bytes too: a count may equal the escape.
+            int used = in - base;
+            escapes = used < kBlock ? escapes & (~BlockMask(0) << used) : 0;
+        } while (escapes && capacity - out >= kTokenRoom);
     }
     while (in < inputLength) {
         unsigned char b = input[in];
         if (b != escape) {
-            PutByte(b, output, capacity, out, kErrRefOverflow);
+            PutByte(b, output, capacity, out, tokens.overflowCode);
             ++in;
             continue;
         }
-        if (inputLength - in < 2) Raise(kErrRefTruncated);
-        int distance = input[in + 1];
-        if (distance == escape) {
-            PutByte(escape, output, capacity, out, kErrRefOverflow);
+        if (inputLength - in < 2) Raise(tokens.truncatedCode);
+        if (input[in + 1] == escape) {
+            PutByte(escape, output, capacity, out, tokens.overflowCode);
             in += 2;
             continue;
         }
-        if (inputLength - in < 3) Raise(kErrRefTruncated);
-        int count = input[in + 2];
-        in += 3;
+        if (inputLength - in < tokens.length) Raise(tokens.truncatedCode);
+        ReadToken(tokens, input + in, out, distance, count);
+        in += tokens.length;
         if (distance > out) Raise(kErrDistance);
-        if (count > capacity - out) Raise(kErrRefOverflow);
+        if (count > capacity - out) Raise(tokens.overflowCode);
         // Byte by byte, so a short distance repeats a pattern; distance 0 writes zeros.
         unsigned char* to = output + out;
         for (int k = 0; k < count; ++k)
@@ -290,41 +348,16 @@ int ExpandBackReferences(unsigned char escape, const unsigned char* input, int i
     return out;
 }
 
+} // namespace
+
+int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
+                         unsigned char* output, int capacity) {
+    return ExpandEscapes(kBackReferences, escape, input, inputLength, output, capacity);
+}
+
 int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
                unsigned char* output, int capacity) {
-    int in = 0, out = 0;
-    // A run repeats the last byte written, or 0 before any.
-    while (inputLength - in >= kWord && capacity - out >= kFastRoom) {
-        if (CopyLiteralWord(escape, input, in, output, out)) continue;
-        if (inputLength - in < 2) break; // the exact loop settles a short tail
-        int count = input[in + 1];
-        in += 2;
-        if (count == escape) {
-            output[out++] = escape;
-            continue;
-        }
-        FillWords(output + out, out ? output[out - 1] : 0, count);
-        out += count;
-    }
-    while (in < inputLength) {
-        unsigned char b = input[in];
-        if (b != escape) {
-            PutByte(b, output, capacity, out, kErrRunOverflow);
-            ++in;
-            continue;
-        }
-        if (inputLength - in < 2) Raise(kErrRunTruncated);
-        int count = input[in + 1];
-        in += 2;
-        if (count == escape) {
-            PutByte(escape, output, capacity, out, kErrRunOverflow);
-            continue;
-        }
-        if (count > capacity - out) Raise(kErrRunOverflow);
-        memset(output + out, out ? output[out - 1] : 0, count);
-        out += count;
-    }
-    return out;
+    return ExpandEscapes(kRuns, escape, input, inputLength, output, capacity);
 }
 
 namespace {

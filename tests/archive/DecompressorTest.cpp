@@ -345,7 +345,9 @@ TEST(Stages, WordLoopsAgreeWithByteReferences) {
         bool refs = round % 2 == 0;
         while (int(input.size()) < length) {
             unsigned pick = rng() % 8;
-            if (pick < 5) {
+            if (pick == 0) {
+                input.insert(input.end(), rng() % 160, 0x41); // literals over whole blocks
+            } else if (pick < 5) {
                 input.push_back(static_cast<unsigned char>(kEscape - 2 + rng() % 4)); // literals
             } else if (pick == 5) {
                 input.push_back(kEscape), input.push_back(kEscape);
