@@ -53,7 +53,8 @@ unsigned char WidthMask(int width);
 // most capacity bytes.
 class PrefixClassDecoder {
   public:
-    // The longest code has 12 bits (4 selector, 8 index); one more packs more symbols.
+    // The longest code has 12 bits (4 selector, 8 index): one lookup decodes any code, and a
+    // table of that size stays in the first-level cache beside the output.
     static const int kLookupBits = 12;
 
     void LoadTable(const unsigned char* input, int inputLength);
@@ -92,7 +93,7 @@ class PrefixClassDecoder {
     int bitLength_; // bytes in the bit stream
     int bytePos_;
     int bitPos_; // 0 is the most significant bit
-    // Next 13 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
+    // Next 12 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
     // zeros, a place past the table) that NextSymbol settles.
     uint32_t lookup_[1 << kLookupBits];
 };

@@ -69,8 +69,9 @@ class BitWindow {
     int bitPos_; // the cursor's bit before the first load
 };
 
-// Table rounds: a refill, then four lookups of the next 13 bits, each giving up to three codes.
-// Four lookups take at most 52 bits; a round writes up to 12 symbols in 4-byte stores.
+// Table rounds: a refill, then four lookups of the next kLookupBits bits, each giving up to
+// three codes. Four lookups take at most 48 bits; a round writes up to 12 symbols in 4-byte
+// stores.
 const int kLookups = 4;
 const int kLookupBits = PrefixClassDecoder::kLookupBits;
 const int kRoundBits = kLookups * kLookupBits;
