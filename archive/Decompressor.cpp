@@ -92,12 +92,17 @@ int PrefixClassDecoder::NextSymbol(unsigned char* symbol) {
     return 1;
 }
 
+int PrefixClassDecoder::AppendSymbol(unsigned char* output, int capacity, int& count) {
+    unsigned char symbol;
+    if (!NextSymbol(&symbol)) return 0;
+    if (count >= capacity) Raise(kErrTooManySymbols);
+    output[count++] = symbol;
+    return 1;
+}
+
 int PrefixClassDecoder::DecodeAllBySymbol(unsigned char* output, int capacity) {
     int count = 0;
-    unsigned char symbol;
-    while (NextSymbol(&symbol)) {
-        if (count >= capacity) Raise(kErrTooManySymbols);
-        output[count++] = symbol;
+    while (AppendSymbol(output, capacity, count)) {
     }
     return count;
 }
@@ -167,10 +172,7 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned 
         }
         window.Leave(bytePos_, bitPos_);
     }
-    unsigned char symbol;
-    while (NextSymbol(&symbol)) {
-        if (count >= capacity) Raise(kErrTooManySymbols);
-        output[count++] = symbol;
+    while (AppendSymbol(output, capacity, count)) {
     }
     return count;
 }

@@ -64,6 +64,9 @@ class PrefixClassDecoder {
     // for scratchSize bytes), a long stream is decoded in several places at once.
     int DecodeAll(unsigned char* output, int capacity, unsigned char* scratch = nullptr,
                   int scratchSize = 0);
+    // NextSymbol's symbol appended to output (count bytes so far, room for capacity); 0 at the
+    // end of the stream.
+    int AppendSymbol(unsigned char* output, int capacity, int& count);
     // Symbol by symbol through NextSymbol only: the reference DecodeAll must agree with.
     int DecodeAllBySymbol(unsigned char* output, int capacity);
 

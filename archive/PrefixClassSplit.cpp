@@ -105,10 +105,7 @@ int PrefixClassDecoder::DecodeSplit(unsigned char* output, int capacity, unsigne
                 bitPos_ = int(pos[k] & 7);
                 break;
             }
-            unsigned char symbol;
-            if (!NextSymbol(&symbol)) return count;
-            if (count >= capacity) throw CtCompressExcept{kErrTooManySymbols};
-            output[count++] = symbol;
+            if (!AppendSymbol(output, capacity, count)) return count;
         }
     }
     return count;
