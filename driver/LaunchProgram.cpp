@@ -5,6 +5,7 @@
 #include "framework/Application.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 
 namespace {
 
@@ -42,11 +43,11 @@ DWORD WaitForExit(HANDLE process) {
 
 // Shell32 is big and needed only for a program that asks for elevation: loaded then, from the
 // system folder only (the DLL search is restricted at start-up).
-BOOL WINAPI ShellExecuteFromShell32(SHELLEXECUTEINFOA* info) {
-    typedef BOOL(WINAPI * Execute)(SHELLEXECUTEINFOA*);
+BOOL WINAPI ShellExecuteFromShell32(SHELLEXECUTEINFOW* info) {
+    typedef BOOL(WINAPI * Execute)(SHELLEXECUTEINFOW*);
     HMODULE shell = LoadLibraryA("shell32.dll");
     Execute execute = shell ? reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(
-                                  GetProcAddress(shell, "ShellExecuteExA")))
+                                  GetProcAddress(shell, "ShellExecuteExW")))
                             : nullptr;
     if (!execute) return FALSE;
     return execute(info);
@@ -55,11 +56,12 @@ BOOL WINAPI ShellExecuteFromShell32(SHELLEXECUTEINFOA* info) {
 // The shell asks for the user's consent and gives the new process's handle. No error box: a
 // silent install must not wait for a click.
 int StartThroughShell(const char* path, const char* arguments, ProcessHandles& process) {
-    SHELLEXECUTEINFOA info = {};
+    WideText file(path), parameters(arguments && arguments[0] ? arguments : nullptr);
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path;
-    info.lpParameters = arguments && arguments[0] ? arguments : nullptr;
+    info.lpFile = file;
+    info.lpParameters = parameters;
     info.nShow = SW_SHOW;
     if (!g_LaunchCalls.shellExecute(&info) || !info.hProcess) {
         DWORD error = GetLastError();
@@ -73,7 +75,7 @@ int StartThroughShell(const char* path, const char* arguments, ProcessHandles& p
 
 } // namespace
 
-LaunchCalls g_LaunchCalls = {CreateProcessA, ShellExecuteFromShell32};
+LaunchCalls g_LaunchCalls = {CreateProcessW, ShellExecuteFromShell32};
 
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait, int* started) {
     if (started) *started = 0;
@@ -87,13 +89,15 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
         ReportStartFailure("CreateProcess", ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    STARTUPINFOA startup = {};
+    // CreateProcessW may write into the command line: it gets a buffer of its own.
+    WideText widePath(path), wideCommand(reinterpret_cast<char*>(command.data));
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.wShowWindow = SW_SHOW;
     if (!wait) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
-    if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
-                                     FALSE, wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
+    if (!g_LaunchCalls.createProcess(widePath, wideCommand.Units(), nullptr, nullptr, FALSE,
+                                     wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
                                      &process.info)) {
         DWORD error = GetLastError();
         if (error != kElevationRequired) {

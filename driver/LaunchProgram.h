@@ -4,23 +4,23 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// path: the program file; arguments: none, or what follows its quoted path on the command
-// line, of any length Windows allows. 0 when the program cannot be started (reported on the
-// process log channel); otherwise 1 without wait, and the program's exit code with wait, read
-// once the process has ended (so a real exit code of 259 is not mistaken for a running
-// program). *started, when given, tells an exit code of 0 from a program that never started.
-// With wait the program gets no console; without, it starts as WinExec would start it: shown,
-// with a console of its own if it needs one. A program that asks for elevation (error 740) is
-// started again through the shell, which asks the user's consent.
+// path: the program file; arguments (both UTF-8, started as UTF-16): none, or what follows its
+// quoted path on the command line, of any length Windows allows. 0 when the program cannot be
+// started (reported on the process log channel); otherwise 1 without wait, and the program's exit
+// code with wait, read once the process has ended (so a real exit code of 259 is not mistaken for a
+// running program). *started, when given, tells an exit code of 0 from a program that never
+// started. With wait the program gets no console; without, it starts as WinExec would start it:
+// shown, with a console of its own if it needs one. A program that asks for elevation (error 740)
+// is started again through the shell, which asks the user's consent.
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
                             int* started = nullptr);
 
 // The system calls that start programs; tests replace them.
 struct LaunchCalls {
     BOOL(WINAPI* createProcess)
-    (LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
-     LPSTARTUPINFOA, LPPROCESS_INFORMATION);
-    // ShellExecuteExA, from shell32.dll, loaded only when it is needed.
-    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
+    (LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+     LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+    // ShellExecuteExW, from shell32.dll, loaded only when it is needed.
+    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOW* info);
 };
 extern LaunchCalls g_LaunchCalls;

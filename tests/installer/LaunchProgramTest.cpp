@@ -66,24 +66,24 @@ TEST_F(LaunchProgramTest, TooLongPathNotCutIntoAnother) {
 
 // Windows refuses CreateProcess with error 740 for a program whose manifest asks for more rights;
 // Wine never does, so the refusal is played here.
-BOOL WINAPI RefuseForElevation(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                               DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION) {
+BOOL WINAPI RefuseForElevation(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                               DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
     SetLastError(740);
     return FALSE;
 }
 
-SHELLEXECUTEINFOA g_shellSeen;
-std::string g_shellParameters;
+SHELLEXECUTEINFOW g_shellSeen;
+std::wstring g_shellParameters;
 
 // What the shell does once the user consented: starts the program and hands over its process.
-BOOL WINAPI ConsentGiven(SHELLEXECUTEINFOA* info) {
+BOOL WINAPI ConsentGiven(SHELLEXECUTEINFOW* info) {
     g_shellSeen = *info;
-    g_shellParameters = info->lpParameters ? info->lpParameters : "";
-    std::string command = '"' + std::string(info->lpFile) + "\" " + g_shellParameters;
-    STARTUPINFOA startup = {};
+    g_shellParameters = info->lpParameters ? info->lpParameters : L"";
+    std::wstring command = L'"' + std::wstring(info->lpFile) + L"\" " + g_shellParameters;
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(info->lpFile, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(info->lpFile, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return FALSE;
     CloseHandle(process.hThread);
@@ -91,7 +91,7 @@ BOOL WINAPI ConsentGiven(SHELLEXECUTEINFOA* info) {
     return TRUE;
 }
 
-BOOL WINAPI ConsentRefused(SHELLEXECUTEINFOA*) {
+BOOL WINAPI ConsentRefused(SHELLEXECUTEINFOW*) {
     SetLastError(ERROR_CANCELLED);
     return FALSE;
 }
@@ -113,8 +113,8 @@ TEST_F(ElevationTest, StartedAgainThroughTheShellAndWaitedFor) {
     int started = 0;
     EXPECT_EQ(7ul, LaunchProgram(program_.c_str(), "-s auto=1", 1, &started));
     EXPECT_EQ(1, started);
-    EXPECT_EQ(program_, g_shellSeen.lpFile);
-    EXPECT_EQ("-s auto=1", g_shellParameters);
+    EXPECT_EQ(std::wstring(program_.begin(), program_.end()), g_shellSeen.lpFile);
+    EXPECT_EQ(L"-s auto=1", g_shellParameters);
     EXPECT_TRUE(g_shellSeen.fMask & SEE_MASK_NOCLOSEPROCESS) << "the handle to wait on";
     EXPECT_TRUE(g_shellSeen.fMask & SEE_MASK_FLAG_NO_UI) << "no error box waits for a click";
 
