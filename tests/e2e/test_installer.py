@@ -39,6 +39,18 @@ class InstallerTest(unittest.TestCase):
         case.build()
         return case
 
+    def lingering_case(self):
+        """A product whose extraction dialog stays on screen for a moment: what an earlier run
+        left takes a while to clean."""
+        case = self.case()
+        case.add_descriptor("Mon logiciel \xe9t\xe9")
+        case.add_probe("install.exe")
+        case.build()
+        os.makedirs(case.extraction)
+        for i in range(3000):
+            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        return case
+
     def assertEnded(self, run, exit_code=0):
         """The installer ended by itself with exit_code, and so did all it started."""
         self.assertIsNone(run.error)
@@ -234,14 +246,7 @@ class Extraction(InstallerTest):
 
     def test_dialogs_on_screen(self):
         """Screenshots of both dialogs; the extraction dialog shows its text while it works."""
-        case = self.case()
-        case.add_descriptor("Mon logiciel \xe9t\xe9")
-        case.add_probe("install.exe")
-        case.build()
-        # What an earlier run left keeps the extraction dialog on screen for a moment.
-        os.makedirs(case.extraction)
-        for i in range(3000):
-            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        case = self.lingering_case()
         shots = []
 
         def confirm_then_capture(c):
@@ -313,13 +318,7 @@ class Locales(InstallerTest):
 
     def test_french_texts_on_a_cyrillic_system(self):
         """Screenshots of both dialogs under code page 1251; the confirmation's text as shown."""
-        case = self.case()
-        case.add_descriptor("Mon logiciel \xe9t\xe9")
-        case.add_probe("install.exe")
-        case.build()
-        os.makedirs(case.extraction)
-        for i in range(3000):
-            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        case = self.lingering_case()
         shots, texts = [], []
 
         def capture(c):
