@@ -153,12 +153,13 @@ class Case:
         with open(self.exe, "wb") as f:
             f.write(image)
 
-    def run(self, tail="", interact=None, temp=None):
-        """Starts the installer with tail as its command line; interact(case) drives it while it
-        runs. Returns once the installer and every program it started have ended."""
+    def run(self, tail="", interact=None, temp=None, elevated=False):
+        """Starts the installer with tail as its command line, unelevated unless asked;
+        interact(case) drives it while it runs. Returns once the installer and every program it
+        started have ended."""
         job = os.path.join(self.root, "job.txt")
         lines = [windows_path(temp or self.temp), windows_path(self.log),
-                 windows_path(self.exe), tail]
+                 windows_path(self.exe), tail, "elevated" if elevated else ""]
         with open(job, "wb") as f:
             f.write("\r\n".join(lines).encode("cp1252"))
         process = subprocess.Popen(self.env.wine_command([self.env.config.launch,
