@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string ignored;
         SetExecutionLevel(leaves, "requireAdministrator", &store, &ignored);
         if (!SetInstallerIcon(leaves, {image}, &store, reason)) return false;
-        SetVersionInfo(leaves, fields, &store);
+        if (!SetVersionInfo(leaves, fields, &store, reason)) return false;
         ReplaceResource(leaves, PayloadLeaf(payload));
         return true;
     };
