@@ -64,7 +64,9 @@ bool ParseIconFile(const std::vector<uint8_t>& file, std::vector<IconImage>* ima
     // gigabytes. Images must not overlap, so that together they are no larger than the file.
     struct Span {
         uint32_t offset, size, entry;
-        bool operator<(const Span& o) const { return offset < o.offset; }
+        bool operator<(const Span& o) const {
+            return offset != o.offset ? offset < o.offset : entry < o.entry;
+        }
     };
     std::vector<Span> spans;
     for (uint32_t i = 0; i < count; ++i) {
