@@ -187,6 +187,27 @@ class Branding(BuildTest):
                 self.assertEqual(stub[(RT_MANIFEST, 1)].decode().replace("asInvoker", level),
                                  manifest.decode())
 
+    def test_a_look_alike_level_in_another_attribute_is_not_taken(self):
+        stub = read(STUB)
+        real = (b'<security><requestedPrivileges>\n<requestedExecutionLevel level="asInvoker" '
+                b'uiAccess="false"/>\n</requestedPrivileges></security>')
+        self.assertEqual(1, stub.count(real))
+        # Either way round: the decoy must neither take the level nor hide the real one.
+        for level, decoy, asked in [("asInvoker", "q", "requireAdministrator"),
+                                    ("highestAvailable", "asInvoker", "asInvoker")]:
+            element = ("<requestedExecutionLevel x=\" level='%s'\" level=\"%s\"/>"
+                       % (decoy, level)).encode()
+            with self.subTest(element=element, asked=asked):
+                with open(self.path("decoy.exe"), "wb") as f:
+                    f.write(stub.replace(real, element.ljust(len(real))))
+                sfxpack("exe", self.payload, "-o", self.path("d.exe"), "--stub",
+                        self.path("decoy.exe"), "--elevation", asked)
+                _, found = resources(self.path("d.exe"))
+                root = xml.etree.ElementTree.fromstring(found[(RT_MANIFEST, 1)])
+                found = root.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+                self.assertEqual(asked, found.get("level"))
+                self.assertEqual(" level='%s'" % decoy, found.get("x"))
+
 
 class Refusals(BuildTest):
     def test_bad_input_exits_two_with_one_line_and_no_output(self):
