@@ -46,8 +46,10 @@ bool FindLevel(const std::string& text, size_t* valueStart, size_t* valueEnd, st
             while (end < text.size() && !IsXmlSpace(text[end]) && text[end] != '/' &&
                    text[end] != '>')
                 ++end;
-            size_t colon = text.rfind(':', end - 1);
-            size_t local = colon == std::string::npos || colon < name ? name : colon + 1;
+            // Searches stay within the tag's own bytes, so a long hostile text costs linear time.
+            size_t local = end;
+            while (local > name && text[local - 1] != ':')
+                --local;
             bool ours = text.compare(local, end - local, kElement) == 0;
             elements += ours;
             next = std::string::npos;
@@ -73,8 +75,10 @@ bool FindLevel(const std::string& text, size_t* valueStart, size_t* valueEnd, st
                 char quote = pos < text.size() ? text[pos] : 0;
                 size_t close =
                     quote == '"' || quote == '\'' ? text.find(quote, pos + 1) : std::string::npos;
+                // No < inside a value.
                 if (close == std::string::npos ||
-                    text.find('<', pos) < close) // no < inside a value
+                    std::find(text.begin() + pos, text.begin() + close, '<') !=
+                        text.begin() + close)
                     break;
                 if (ours && text.compare(attr, attrEnd - attr, "level") == 0) {
                     ++levels;
