@@ -9,7 +9,10 @@
 #include "tools/sfxpack/FileIo.h"
 
 bool LoadArchive(const std::string& path, LoadedArchive* out, std::string* error) {
-    if (!ReadWholeFile(path, &out->file, error)) return false;
+    // An installer is its payload and a stub of far less than a payload's room again.
+    bool read = path == "-" ? ReadStandardInput(2 * kMaxPayloadBytes, &out->file, error)
+                            : ReadWholeFile(path, &out->file, error);
+    if (!read) return false;
     size_t offset = 0;
     size_t length = out->file.size();
     if (length >= 2 && out->file[0] == 'M' && out->file[1] == 'Z') {

@@ -44,7 +44,7 @@ int CmdCompress(int argc, char** argv) {
         PrintError(argv[0], "warning: the stream with flags " + std::to_string(stats.failedFlags) +
                                 " did not decode back (error " + std::to_string(stats.checkError) +
                                 "); stored uncompressed");
-    if (!WriteFileAtomically(args.positional[1], stream.data(), stream.size(), nullptr, &error)) {
+    if (!WriteOutput(args.positional[1], stream.data(), stream.size(), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }

@@ -38,8 +38,7 @@ int CmdDecompress(int argc, char** argv) {
         PrintError(argv[0], args.positional[0] + ": decoding error code " + std::to_string(code));
         return kExitFault;
     }
-    if (!WriteFileAtomically(args.positional[1], block.data, static_cast<size_t>(written), nullptr,
-                             &error)) {
+    if (!WriteOutput(args.positional[1], block.data, static_cast<size_t>(written), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }

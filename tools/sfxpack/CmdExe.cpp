@@ -88,7 +88,7 @@ int Exe(int argc, char** argv) {
         PrintError(argv[0], "internal fault: the payload does not read back from the installer");
         return kExitFault;
     }
-    if (!WriteFileAtomically(*output, installer.data(), installer.size(), nullptr, &error)) {
+    if (!WriteOutput(*output, installer.data(), installer.size(), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }

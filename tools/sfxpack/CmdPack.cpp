@@ -21,7 +21,7 @@ int Pack(int argc, char** argv) {
     std::vector<uint8_t> archive;
     int status = PackFolderForCommand(argv[0], args.positional[0], args, &archive);
     if (status != kExitOk) return status;
-    if (!WriteFileAtomically(*output, archive.data(), archive.size(), nullptr, &error)) {
+    if (!WriteOutput(*output, archive.data(), archive.size(), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <string>
 
 #include "tools/pack/PackFolder.h"
@@ -66,6 +68,16 @@ class Progress {
 
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive) {
+    // An output among the folder's files would either overwrite one of the product's files or,
+    // on the next run, be packed into itself; leaving it out silently could drop a product file
+    // of that name, so it is refused.
+    const std::string* output = OutputPath(args);
+    std::error_code ec;
+    if (output && *output != "-" &&
+        std::filesystem::equivalent(std::filesystem::absolute(*output, ec).parent_path(), folder,
+                                    ec))
+        return UsageError(command, "the output " + *output + " is inside the folder " + folder +
+                                       " it packs: write it elsewhere");
     PackOptions options;
     if (const std::string* method = args.Value("--method")) {
         if (!ParseCount(*method, 3, &options.method))
