@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "archive/EntryData.h"
+#include "support/CodePage1252.h"
 #include "tools/pe/PeImage.h"
 #include "tools/sfxpack/CommandLine.h"
 #include "tools/sfxpack/FileIo.h"
@@ -91,10 +92,47 @@ bool CheckEntries(const PayloadArchive& archive, uint64_t limit,
     return whole && sound;
 }
 
-std::string DisplayName(const ArchiveEntry& entry) {
+namespace {
+
+std::string EntryNameBytes(const ArchiveEntry& entry) {
     std::vector<char> name(static_cast<size_t>(entry.NameLength()) + 1);
     entry.CopyName(name.data(), static_cast<int>(name.size()));
-    return EscapeBytes(reinterpret_cast<const unsigned char*>(name.data()), name.size() - 1);
+    return std::string(name.data(), name.size() - 1);
+}
+
+} // namespace
+
+std::string DisplayName(const ArchiveEntry& entry) {
+    std::string name = EntryNameBytes(entry);
+#ifdef _WIN32
+    return EscapeBytes(reinterpret_cast<const unsigned char*>(name.data()), name.size());
+#else
+    std::string shown;
+    for (char c : name) {
+        unsigned char b = static_cast<unsigned char>(c);
+        uint32_t code = Cp1252ToCode(b);
+        if (code >= 0xA0 || (code >= 0x80 && Cp1252Assigned(b))) {
+            char utf8[4];
+            shown.append(utf8, size_t(Utf8Put(code, utf8)));
+        } else {
+            shown += EscapeBytes(&b, 1);
+        }
+    }
+    return shown;
+#endif
+}
+
+std::string NameOnDisk(const char* name) {
+#ifdef _WIN32
+    return name;
+#else
+    std::string converted;
+    for (const char* p = name; *p; ++p) {
+        char utf8[4];
+        converted.append(utf8, size_t(Utf8Put(Cp1252ToCode(static_cast<unsigned char>(*p)), utf8)));
+    }
+    return converted;
+#endif
 }
 
 const char* DescribeStatus(EntryStatus status) {

@@ -37,8 +37,13 @@ bool WalkEntries(const PayloadArchive& archive,
 bool CheckEntries(const PayloadArchive& archive, uint64_t limit,
                   const std::function<void(const std::string&)>& fault, int* entries);
 
-// The entry's whole name, escaped for a line of text (see EscapeBytes).
+// The entry's whole name for a line of text: on Linux its code page 1252 letters as UTF-8,
+// other bytes (controls, the backslash, unassigned bytes) escaped as by EscapeBytes; escaped
+// whole on Windows.
 std::string DisplayName(const ArchiveEntry& entry);
+// The file name an entry's name (code page 1252) is written as: UTF-8 on Linux, the bytes
+// themselves on Windows.
+std::string NameOnDisk(const char* name);
 
 // Why the walk stopped at an entry, for messages.
 const char* DescribeStatus(EntryStatus status);

@@ -66,9 +66,10 @@ class Extraction {
         FileTime time;
         bool timed = InfoWriteTime(info, 0, &time.low, &time.high) != 0;
         std::string error;
-        if (!WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(), data.Bytes(),
-                                 static_cast<size_t>(entry.DecodedSize()), timed ? &time : nullptr,
-                                 &error))
+        if (!WriteFileAtomically(
+                (std::filesystem::path(folder_) / NameOnDisk(spelling.c_str())).string(),
+                data.Bytes(), static_cast<size_t>(entry.DecodedSize()), timed ? &time : nullptr,
+                &error))
             Fault(what + error);
     }
 
