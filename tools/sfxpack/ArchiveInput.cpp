@@ -45,12 +45,15 @@ bool MaxEntrySize(const std::string* text, uint64_t* limit, std::string* error) 
     return true;
 }
 
-int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out, uint64_t* maxEntrySize) {
+int LoadArchiveArgument(int argc, char** argv, LoadedArchive* out, Verbosity* verbosity,
+                        uint64_t* maxEntrySize) {
     Arguments args;
     std::string error;
     std::vector<std::string> options;
     if (maxEntrySize) options.push_back("--max-entry-size");
-    if (!ParseArguments(argc, argv, options, {}, &args, &error)) return UsageError(argv[0], error);
+    if (!ParseArguments(argc, argv, options, kVerbosityFlags, &args, &error))
+        return UsageError(argv[0], error);
+    *verbosity = ReadVerbosity(args);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     if (maxEntrySize && !MaxEntrySize(args.Value("--max-entry-size"), maxEntrySize, &error))
         return UsageError(argv[0], error);
@@ -65,11 +68,51 @@ bool WalkEntries(const PayloadArchive& archive,
                  const std::function<void(int index, const ArchiveEntry& entry)>& visit,
                  std::string* fault) {
     EntryCursor cursor = archive.Entries();
-    while (cursor.Next() == kEntryFound)
+    std::string previous;
+    while (cursor.Next() == kEntryFound) {
         visit(cursor.Index(), cursor.Entry());
+        previous = DisplayName(cursor.Entry());
+    }
     if (cursor.Status() == kEntryEnd) return true;
-    *fault = "entry " + std::to_string(cursor.Index()) + ": " + DescribeStatus(cursor.Status());
+    if (cursor.Index() == 0 && cursor.Status() == kEntryDamaged) {
+        *fault = "not an archive or an installer: no entry header reads at its start";
+        return false;
+    }
+    // A failed entry's own name cannot be trusted: it is placed by the one before it.
+    *fault = "entry " + std::to_string(cursor.Index()) +
+             (previous.empty() ? " (the first)" : " (the one after " + previous + ")") + ": " +
+             DescribeStatus(cursor.Status());
     return false;
+}
+
+std::string ArchiveSummary(const PayloadArchive& archive) {
+    int entries = 0;
+    uint64_t decoded = 0;
+    std::string stop;
+    WalkEntries(
+        archive,
+        [&](int, const ArchiveEntry& entry) {
+            ++entries;
+            decoded += uint64_t(entry.DecodedSize());
+        },
+        &stop);
+    return std::to_string(entries) + (entries == 1 ? " entry, " : " entries, ") +
+           SizeRatio(decoded, uint64_t(archive.length));
+}
+
+void ReportEntries(const char* command, Verbosity verbosity, const PayloadArchive& archive) {
+    if (verbosity < kVerbose) return;
+    std::string stop;
+    WalkEntries(
+        archive,
+        [&](int index, const ArchiveEntry& entry) {
+            Report(
+                command, verbosity, kVerbose,
+                "entry " + std::to_string(index) + " " + DisplayName(entry) + ": " +
+                    SizeRatio(uint64_t(entry.DecodedSize()), uint64_t(entry.StoredDataLength())) +
+                    ", method " + std::to_string(entry.Method()));
+        },
+        &stop);
 }
 
 bool CheckEntries(const PayloadArchive& archive, uint64_t limit,

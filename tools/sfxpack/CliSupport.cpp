@@ -118,6 +118,27 @@ bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value) {
     return true;
 }
 
+const std::vector<std::string> kVerbosityFlags = {"-q", "--quiet", "-v", "--verbose"};
+
+Verbosity ReadVerbosity(const Arguments& args) {
+    Verbosity verbosity = kNormal;
+    for (const auto& option : args.options) {
+        if (option.first == "-q" || option.first == "--quiet") verbosity = kQuiet;
+        if (option.first == "-v" || option.first == "--verbose") verbosity = kVerbose;
+    }
+    return verbosity;
+}
+
+void Report(const char* command, Verbosity verbosity, Verbosity least, const std::string& line) {
+    if (verbosity >= least) PrintError(command, line);
+}
+
+std::string SizeRatio(uint64_t from, uint64_t to) {
+    char ratio[32];
+    snprintf(ratio, sizeof ratio, "%.1f%%", from ? 100.0 * double(to) / double(from) : 100.0);
+    return std::to_string(from) + " bytes in " + std::to_string(to) + " (" + ratio + ")";
+}
+
 int UsageError(const char* command, const std::string& reason) {
     fprintf(stderr, "sfxpack %s: %s (try 'sfxpack %s --help')\n", command, reason.c_str(), command);
     return kExitUsage;

@@ -1,4 +1,5 @@
 // sfxpack pack: a payload archive from the files of a folder.
+#include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/CommandLine.h"
 #include "tools/sfxpack/FileIo.h"
 #include "tools/sfxpack/FolderPacking.h"
@@ -25,6 +26,12 @@ int Pack(int argc, char** argv) {
         PrintError(argv[0], error);
         return kExitFault;
     }
+    PayloadArchive written;
+    written.start = archive.data();
+    written.length = static_cast<int32_t>(archive.size());
+    Verbosity verbosity = ReadVerbosity(args);
+    ReportEntries(argv[0], verbosity, written);
+    Report(argv[0], verbosity, kNormal, ArchiveSummary(written) + ", written to " + *output);
     return kExitOk;
 }
 

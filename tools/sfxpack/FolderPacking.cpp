@@ -28,7 +28,7 @@ std::string ShowBytes(double bytes) {
 }
 
 // Files done, bytes and rate on one line that redraws itself, at most ten times a second, and
-// only for a person watching: stderr is a terminal and --quiet was not given. Scripts see no
+// only for a person watching: stderr is a terminal and -q was not given. Scripts see no
 // change.
 class Progress {
   public:
@@ -98,7 +98,7 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
         return UsageError(command, error);
     bool packed;
     {
-        Progress progress(command, args.Has("--quiet"));
+        Progress progress(command, ReadVerbosity(args) == kQuiet);
         options.progress = [&](const PackProgress& p) { progress.Show(p); };
         packed = PackFolder(folder, options, archive, &warnings, &error);
     }
@@ -113,6 +113,7 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
 
 std::vector<std::string> PackFlags() {
     std::vector<std::string> flags = kLevelFlags;
-    flags.insert(flags.end(), {"--follow-symlinks", "--skip-subfolders", "--quiet"});
+    flags.insert(flags.end(), kVerbosityFlags.begin(), kVerbosityFlags.end());
+    flags.insert(flags.end(), {"--follow-symlinks", "--skip-subfolders"});
     return flags;
 }
