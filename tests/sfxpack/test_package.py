@@ -47,13 +47,17 @@ class Package(unittest.TestCase):
         work = os.path.join(self.dir, "work")
         os.mkdir(work)
         self.assertIn("stub: %s\n" % stub, run(sfxpack, "--version", cwd=work))
-        run(sfxpack, "exe", os.environ["DEMO"], "-o", "setup.exe", cwd=work)
-        run(os.environ["SFXPACK"], "exe", os.environ["DEMO"], "-o", "expected.exe", "--stub",
+        # The demo's files and an install.exe, as the win32 build completes the demo.
+        demo = os.path.join(self.dir, "demo")
+        shutil.copytree(os.environ["DEMO"], demo)
+        shutil.copy(os.environ["STUB"], os.path.join(demo, "install.exe"))
+        run(sfxpack, "exe", demo, "-o", "setup.exe", cwd=work)
+        run(os.environ["SFXPACK"], "exe", demo, "-o", "expected.exe", "--stub",
             os.environ["STUB"], cwd=work)
         self.assertEqual(read(os.path.join(work, "expected.exe")),
                          read(os.path.join(work, "setup.exe")))
         listing = run(sfxpack, "list", "setup.exe", cwd=work)
-        for name in os.listdir(os.environ["DEMO"]):
+        for name in os.listdir(demo):
             self.assertIn("\t" + name + "\n", listing)
 
 

@@ -127,7 +127,8 @@ bool ListFolder(const std::string& folder, const PackOptions& options,
         for (const std::string& name : subfolders)
             names += (names.empty() ? "" : ", ") + name;
         return Fail(error, "subfolders of " + folder + " are not packed: " + names +
-                               " (--skip-subfolders leaves them out)");
+                               " (give the folder that holds the product's files directly; "
+                               "--skip-subfolders leaves subfolders out)");
     }
     if (files->empty()) return Fail(error, "no files in " + folder);
     std::sort(files->begin(), files->end(),

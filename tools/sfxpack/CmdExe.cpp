@@ -110,6 +110,11 @@ int Exe(int argc, char** argv) {
         if (status != kExitOk) return status;
     }
 
+    std::vector<uint8_t> installer;
+    if (!BuildInstaller(stub, payload, options, &installer, &error)) {
+        PrintError(argv[0], "stub " + stubPath + ": " + error);
+        return kExitUsage;
+    }
     PayloadArchive archive;
     archive.start = payload.data();
     archive.length = static_cast<int32_t>(payload.size());
@@ -122,11 +127,6 @@ int Exe(int argc, char** argv) {
         }
     }
 
-    std::vector<uint8_t> installer;
-    if (!BuildInstaller(stub, payload, options, &installer, &error)) {
-        PrintError(argv[0], "stub " + stubPath + ": " + error);
-        return kExitUsage;
-    }
     // Read it back as the installer will before anything is written.
     size_t offset, length;
     if (!FindPayloadInPe(installer, &offset, &length, &error) || length != payload.size() ||
