@@ -75,7 +75,8 @@ bool WalkEntries(const PayloadArchive& archive,
     }
     if (cursor.Status() == kEntryEnd) return true;
     if (cursor.Index() == 0 && cursor.Status() == kEntryDamaged) {
-        *fault = "not an archive or an installer: no entry header reads at its start";
+        *fault = "not an archive or an installer: no entry header reads at its start (a "
+                 "damaged first entry reads the same)";
         return false;
     }
     // A failed entry's own name cannot be trusted: it is placed by the one before it.
