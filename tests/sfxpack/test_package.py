@@ -86,7 +86,8 @@ class Package(unittest.TestCase):
         completion = os.path.join(root, "usr", "share", "bash-completion", "completions",
                                   "sfxpack")
         for words, expected in [("sfxpack ver", "verify"), ("sfxpack exe --ic", "--icon"),
-                                ("sfxpack extract -", "--help --max-entry-size -C")]:
+                                ("sfxpack extract -",
+                                 "--help --max-entry-size --quiet --verbose -C -q -v")]:
             line = words.split(" ")
             script = ('source "$1"; COMP_WORDS=(%s); COMP_CWORD=%d; _sfxpack; '
                       'echo "${COMPREPLY[*]}"' % (" ".join(line), len(line) - 1))
