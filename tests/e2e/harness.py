@@ -127,15 +127,16 @@ class Case:
             with open(order_file, "w") as f:
                 f.write("\n".join(order) + "\n")
             args += ["--order", order_file]
+        # The decision table needs payloads the installer cannot install, which exe refuses.
         if corrupt is None and shorten is None:
             self.env.sfxpack(["exe", self.payload, "-o", self.exe, "--stub",
-                              self.env.config.stub] + args)
+                              self.env.config.stub, "--allow-incomplete"] + args)
             return
         # sfxpack refuses a damaged archive: damage the payload inside the finished installer.
         archive = os.path.join(self.root, "payload.arc")
         self.env.sfxpack(["pack", self.payload, "-o", archive] + args)
         self.env.sfxpack(["exe", "--payload", archive, "-o", self.exe, "--stub",
-                          self.env.config.stub])
+                          self.env.config.stub, "--allow-incomplete"])
         with open(archive, "rb") as f:
             payload = f.read()
         with open(self.exe, "rb") as f:
