@@ -3,8 +3,8 @@
 // The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
 // command tail; a fifth line "elevated" keeps the launcher's own elevated token. Otherwise the
 // program runs with the user's limited token, as a double-click starts it on Windows (Wine
-// runs every program elevated). Prints the program's full 32-bit exit code, then waits until every process it
-// started, grandchildren included, has ended, so the test reads a finished probe log.
+// runs every program elevated). Prints the program's full 32-bit exit code, then waits until every
+// process it started, grandchildren included, has ended, so the test reads a finished probe log.
 #include <windows.h>
 #include <stdio.h>
 
@@ -111,8 +111,8 @@ int main(int argc, char** argv) {
     if (!lines[4] || lstrcmpA(lines[4], "elevated")) {
         if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ||
             !GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size) ||
-            !DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr,
-                              SecurityImpersonation, TokenPrimary, &primary))
+            !DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                              TokenPrimary, &primary))
             return Fail("limited token");
     }
     if (!(primary ? CreateProcessAsUserA(primary, lines[2], command, nullptr, nullptr, FALSE,
