@@ -15,6 +15,8 @@ void CtExtractDlg::OnInitDialog(MSG_REC*) {
     ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
     textControl = GetDlgItem(handle, AUTO_KVR_MESSAGE);
     ForwardSetWindowText(textControl, "... pr\u00e9paration de l'installation ...");
+    // It offers nothing to answer.
+    ShowWithoutActivating();
     PostMessageA(handle, WM_COMMAND, kCommandExtract, 0);
 }
 

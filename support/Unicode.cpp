@@ -4,40 +4,15 @@
 #include <windows.h>
 #endif
 
+#include "support/CodePage1252.h"
 #include "support/Text.h"
 
 namespace {
 
-// The characters of the bytes 0x80 to 0x9F of code page 1252; the five it leaves unassigned
-// stand for the control characters of the same number, as Windows converts them.
-const uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-uint32_t Cp1252Char(unsigned char byte) {
-    return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte;
-}
-
-// Appends code's UTF-8 bytes at *at when they fit before end (kept for the terminator).
+// Appends code's UTF-8 bytes at *at when they fit before the terminator's place.
 int PutUtf8(uint32_t code, char* output, int capacity, int* at) {
     char bytes[4];
-    int count;
-    if (code < 0x80) {
-        bytes[0] = static_cast<char>(code);
-        count = 1;
-    } else if (code < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | code >> 6);
-        count = 2;
-    } else if (code < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | code >> 12);
-        count = 3;
-    } else {
-        bytes[0] = static_cast<char>(0xF0 | code >> 18);
-        count = 4;
-    }
-    for (int i = 1; i < count; ++i)
-        bytes[i] = static_cast<char>(0x80 | ((code >> (6 * (count - 1 - i))) & 0x3F));
+    int count = Utf8Put(code, bytes);
     if (count > capacity - 1 - *at) return 0;
     for (int i = 0; i < count; ++i)
         output[(*at)++] = bytes[i];
@@ -64,7 +39,7 @@ uint32_t NextChar(const unsigned char* text, int* length) {
     if (count == 3 && code < 0x800) count = 1;
     if (count == 4 && (code < 0x10000 || code > 0x10FFFF)) count = 1;
     *length = count;
-    return count == 1 ? Cp1252Char(lead) : code;
+    return count == 1 ? Cp1252ToCode(lead) : code;
 }
 
 } // namespace
@@ -72,7 +47,7 @@ uint32_t NextChar(const unsigned char* text, int* length) {
 int Cp1252ToUtf8(const char* text, char* output, int capacity) {
     int at = 0;
     for (; *text; ++text) {
-        if (!PutUtf8(Cp1252Char(static_cast<unsigned char>(*text)), output, capacity, &at))
+        if (!PutUtf8(Cp1252ToCode(static_cast<unsigned char>(*text)), output, capacity, &at))
             return Refuse(output, capacity);
     }
     if (capacity < 1) return 0;
