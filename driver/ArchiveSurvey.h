@@ -5,10 +5,15 @@
 
 enum { kProductNameCapacity = 128, kPreInstallNameCapacity = 128 };
 
+// The most a descriptor may decode to: it is a short text, and the survey reads it before the
+// user is asked anything.
+enum { kDescriptorCapacity = 64 * 1024 };
+
 // Walks the archive: productName (128 bytes) gets the "Install=" value of the first ".kvr"
 // entry that has a non-empty one, preInstallName (128 bytes) the last "AutoInst_" ".exe"
 // entry. Both are emptied first; an empty buffer means nothing of that kind was found.
-// Returns 1, or 0 when a ".kvr" entry it had to read failed or the walk stopped at a damaged
+// A ".kvr" entry above kDescriptorCapacity is refused unread. Returns 1, or 0 when a ".kvr"
+// entry it had to read failed or the walk stopped at a damaged
 // entry: faultName (kEntryNameCapacity bytes) then names that entry ("#n" for the n-th when its
 // own words cannot be trusted). A payload that is not there is no fault here.
 int SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName,
