@@ -37,6 +37,10 @@ bool WalkEntries(const PayloadArchive& archive,
 bool CheckEntries(const PayloadArchive& archive, uint64_t limit,
                   const std::function<void(const std::string&)>& fault, int* entries);
 
+// An entry's data handed to sink as it is decoded, as the installer reads it, with decoded
+// sizes above limit refused before anything is decoded.
+ReadResult StreamEntryData(const ArchiveEntry& entry, uint64_t limit, DecodeSink& sink);
+
 // The entry's whole name, escaped for a line of text (see EscapeBytes).
 std::string DisplayName(const ArchiveEntry& entry);
 
