@@ -120,9 +120,12 @@ TEST(SurveyArchive, ACheckwordErrorEndsTheWalk) {
     EXPECT_EQ(std::vector<std::string>{"Checkword erreur"}, log.texts);
 }
 
-TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
+TEST(SurveyArchive, ADescriptorAboveItsCapIsRefusedAndALaterOneCounts) {
     TestPayload payload;
-    payload.AddHuge("big.kvr", "Install=Jamais");
+    // A text: one byte over the cap is refused unread, however it is stored.
+    std::string big = "Install=Jamais\r\n";
+    big.resize(kDescriptorCapacity + 1, ' ');
+    payload.Add({"big.kvr", big});
     payload.Add({"p.kvr", "Install=Produit"});
     LogCapture log(kLogPayload);
     LogCapture all(kLogAll);
@@ -131,8 +134,8 @@ TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
     EXPECT_EQ(0, Survey(payload.View(), &product, &preInstall, &fault));
     EXPECT_EQ("big.kvr", fault);
     EXPECT_EQ("Produit", product);
-    EXPECT_EQ(std::vector<std::string>{"M\xE9"
-                                       "moire insuffisante : big.kvr"},
+    EXPECT_EQ(std::vector<std::string>{"Entr\xE9"
+                                       "e trop grande : big.kvr"},
               log.texts);
     EXPECT_EQ(log.texts, all.texts);
 }
