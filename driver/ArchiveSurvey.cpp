@@ -6,6 +6,14 @@
 
 #include <string.h>
 
+int IsDescriptorName(const char* name) {
+    return TextSearch(name, ".kvr", 0, 0) != 0;
+}
+
+int IsPreInstallName(const char* name) {
+    return TextPrefixEqual(9, name, "AutoInst_") && TextSearch(name, ".exe", 0, 0);
+}
+
 void CopyInstallValue(const unsigned char* data, int size, char* productName) {
     const char* text = reinterpret_cast<const char*>(data);
     const char* value = TextFindKey(text, "Install=", 0, size);
@@ -62,10 +70,9 @@ int SurveyArchive(const PayloadArchive& archive, char* productName, char* preIns
         const ArchiveEntry& entry = cursor.Entry();
         entry.CopyName(name, sizeof name);
         // Only a program that the extraction writes can be started from the folder.
-        if (TextPrefixEqual(9, name, "AutoInst_") && TextSearch(name, ".exe", 0, 0) &&
-            EntryNameAccepted(entry, name))
+        if (IsPreInstallName(name) && EntryNameAccepted(entry, name))
             TextCopy(preInstallName, name, kPreInstallNameCapacity);
-        if (productName[0] || !TextSearch(name, ".kvr", 0, 0)) continue;
+        if (productName[0] || !IsDescriptorName(name)) continue;
         CtMem block(0);
         ReadResult result = ReadDescriptor(entry, block);
         if (result.status != kReadSound) {

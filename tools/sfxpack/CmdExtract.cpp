@@ -28,8 +28,8 @@ class PieceSink : public DecodeSink {
 
 class Extraction {
   public:
-    Extraction(const char* command, const std::string& folder, uint64_t limit)
-        : command_(command), folder_(folder), limit_(limit) {}
+    Extraction(const char* command, const std::string& folder, uint64_t limit, Verbosity verbosity)
+        : command_(command), folder_(folder), limit_(limit), verbosity_(verbosity) {}
 
     // kExitFault when an entry was not written or the walk stopped before the end: the
     // installer would stop at that entry and start nothing.
@@ -39,7 +39,11 @@ class Extraction {
             archive, [this](int index, const ArchiveEntry& entry) { ExtractEntry(index, entry); },
             &stop);
         if (!whole) Fault(stop + "; extraction stops here");
-        return faulty_ || !whole ? kExitFault : kExitOk;
+        if (faulty_ || !whole) return kExitFault;
+        Report(command_, verbosity_, kNormal,
+               std::to_string(written_) + (written_ == 1 ? " file, " : " files, ") +
+                   std::to_string(bytes_) + " bytes, written to " + folder_);
+        return kExitOk;
     }
 
   private:
@@ -73,26 +77,35 @@ class Extraction {
         // Written as it is decoded; a fault removes the file.
         ReadResult result = {kReadSound, 0};
         std::string error;
-        bool written = WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(),
-                                           [&](const PieceWriter& write) {
-                                               PieceSink sink(write);
-                                               result = StreamEntryData(entry, limit_, sink);
-                                               return result.status == kReadSound;
-                                           },
-                                           timed ? &time : nullptr, &error);
-        if (written) {
-            spellings_.emplace(FoldWindowsName(spelling), spelling);
-        } else if (result.status != kReadSound &&
-                   !(result.status == kReadDecodeError && result.code == kErrSinkRefused)) {
-            Fault(what + DescribeFault(entry, result, limit_) + "; not written");
-        } else {
-            Fault(what + error);
+        std::string path = (std::filesystem::path(folder_) / NameOnDisk(spelling.c_str())).string();
+        bool written = WriteFileAtomically(
+            path,
+            [&](const PieceWriter& write) {
+                PieceSink sink(write);
+                result = StreamEntryData(entry, limit_, sink);
+                return result.status == kReadSound;
+            },
+            timed ? &time : nullptr, &error);
+        if (!written) {
+            if (result.status != kReadSound &&
+                !(result.status == kReadDecodeError && result.code == kErrSinkRefused))
+                Fault(what + DescribeFault(entry, result, limit_) + "; not written");
+            else
+                Fault(what + error);
+            return;
         }
+        spellings_.emplace(FoldWindowsName(spelling), spelling);
+        ++written_;
+        bytes_ += uint64_t(entry.DecodedSize());
+        Report(command_, verbosity_, kVerbose, "wrote " + path);
     }
 
     const char* command_;
     std::string folder_;
     uint64_t limit_;
+    Verbosity verbosity_;
+    int written_ = 0;
+    uint64_t bytes_ = 0;
     std::unordered_map<std::string, std::string> spellings_; // folded name -> first spelling
     bool faulty_ = false;
 };
@@ -102,7 +115,7 @@ class Extraction {
 int CmdExtract(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-C", "--max-entry-size"}, {}, &args, &error))
+    if (!ParseArguments(argc, argv, {"-C", "--max-entry-size"}, kVerbosityFlags, &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     const std::string* folder = args.Value("-C");
@@ -118,5 +131,5 @@ int CmdExtract(int argc, char** argv) {
         PrintError(argv[0], error);
         return kExitFault;
     }
-    return Extraction(argv[0], *folder, limit).Run(loaded.archive);
+    return Extraction(argv[0], *folder, limit, ReadVerbosity(args)).Run(loaded.archive);
 }
