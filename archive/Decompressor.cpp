@@ -17,6 +17,7 @@ const int kPrefixHeader = 3;
     throw CtCompressExcept{code};
 }
 
+static_assert(kLookupBits == PrefixClassDecoder::kLookupBits, "one lookup width");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word tricks assume little-endian");
 
 uint64_t LoadWord(const unsigned char* p) {
