@@ -1,6 +1,5 @@
 #include "archive/ArchiveEntry.h"
 
-#include "archive/Decompressor.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
 
@@ -116,6 +115,38 @@ ReadResult ArchiveEntry::DecodeData(unsigned char* buffer, int capacity) const {
     // The terminator only where the capacity has room for it.
     if (count < capacity) buffer[count] = 0;
     if (data.length != decoded) return {kReadSizeMismatch, data.length};
+    return {kReadSound, 0};
+}
+
+ReadResult ArchiveEntry::StreamData(DecodeSink& sink) const {
+    ReadResult sizes = CheckSizes();
+    if (sizes.status != kReadSound) return sizes;
+    uint32_t method = Method();
+    int32_t decoded = DecodedSize();
+    ByteView data = Data();
+    if (DataCompressed(method)) {
+        int64_t written = 0;
+        int code = 0;
+        if (!DecompressStream(data.bytes, data.length, decoded, sink, &written, &code))
+            return {kReadDecodeError, code};
+        if (written != decoded) return {kReadSizeMismatch, int(written)};
+        return {kReadSound, 0};
+    }
+    // Plain or inverted, of the decoded size (CheckSizes): in place, or inverted a piece at a
+    // time.
+    unsigned char piece[4096];
+    const int step = DataInverted(method) ? int(sizeof piece) : int(kStreamChunk);
+    for (int32_t at = 0; at < data.length;) {
+        int n = data.length - at < step ? data.length - at : step;
+        const unsigned char* from = data.bytes + at;
+        if (DataInverted(method)) {
+            for (int k = 0; k < n; ++k)
+                piece[k] = from[k] ^ 0xFF;
+            from = piece;
+        }
+        if (!sink.Take(from, n)) return {kReadDecodeError, kErrSinkRefused};
+        at += n;
+    }
     return {kReadSound, 0};
 }
 

@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/Decompressor.h"
 
 // Bytes in place: a part of an entry as it is stored.
 struct ByteView {
@@ -61,6 +62,10 @@ class ArchiveEntry {
     // copies write a zero byte after the data when there is room. On a decoding error buffer is
     // left as it was.
     ReadResult DecodeData(unsigned char* buffer, int capacity) const;
+    // The data handed to sink in chunks as it is decoded, in working memory of a few chunks
+    // whatever the decoded size; the same checks as DecodeData, after CheckSizes. On anything
+    // but kReadSound the sink may have taken part of the data: its owner discards it.
+    ReadResult StreamData(DecodeSink& sink) const;
     // What the header words tell before any memory is taken for the data: a method that
     // delivers none, plain data of another length than the decoded size, or a decoded size
     // that the stored stream cannot reach. kReadSound when it may read as stored.

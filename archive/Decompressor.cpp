@@ -1,10 +1,7 @@
 #include "archive/Decompressor.h"
 
-#include "archive/ArchiveEntry.h"
 #include "archive/CtMem.h"
 #include "archive/PrefixClassTable.h"
-#include "support/LogChannel.h"
-#include "support/Text.h"
 
 #include <limits.h>
 #include <string.h>
@@ -20,6 +17,7 @@ const int kPrefixHeader = 3;
     throw CtCompressExcept{code};
 }
 
+static_assert(kLookupBits == PrefixClassDecoder::kLookupBits, "one lookup width");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "word tricks assume little-endian");
 
 uint64_t LoadWord(const unsigned char* p) {
@@ -57,6 +55,7 @@ void PrefixClassDecoder::LoadTable(const unsigned char* input, int inputLength) 
     headerLength_ = kPrefixHeader + count;
     bits_ = input + headerLength_;
     bitLength_ = inputLength - headerLength_;
+    lookupFilled_ = false;
     bytePos_ = 0;
     bitPos_ = 0;
 }
@@ -67,8 +66,12 @@ int PrefixClassDecoder::NextSymbol(unsigned char* symbol) {
     for (;; ++cls) {
         int bit = (bits_[bytePos_] >> (7 - bitPos_)) & 1;
         if (!bit && cls == 3) {
-            // The fourth zero is fill when it lies in the last byte; it is not consumed.
-            if (bytePos_ == bitLength_ - 1) return 0;
+            // The fourth zero is fill when it lies in the last byte. The end stays: a later
+            // call would read on from the zeros before it.
+            if (bytePos_ == bitLength_ - 1) {
+                bytePos_ = bitLength_;
+                return 0;
+            }
             Raise(kErrFourZeros);
         }
         if (++bitPos_ == 8) {
@@ -132,12 +135,29 @@ void PrefixClassDecoder::FillLookup(unsigned first, uint32_t symbols, unsigned u
 int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned char* scratch,
                                   int scratchSize) {
     int count = 0;
+    if (kSplit && scratch && bitLength_ >= kTableStream) {
+        PrepareLookup();
+        count = DecodeSplit(output, capacity, scratch, scratchSize);
+    }
+    count += Decode(output + count, capacity - count);
+    unsigned char symbol;
+    if (NextSymbol(&symbol)) Raise(kErrTooManySymbols);
+    return count;
+}
+
+void PrefixClassDecoder::PrepareLookup() {
+    if (lookupFilled_) return;
+    FillLookup(0, 0, 0, 0);
+    lookupFilled_ = true;
+}
+
+int PrefixClassDecoder::Decode(unsigned char* output, int room) {
+    int count = 0;
     if (bitLength_ >= kTableStream) {
         // Long streams repay a table.
-        FillLookup(0, 0, 0, 0);
-        if (kSplit && scratch) count = DecodeSplit(output, capacity, scratch, scratchSize);
+        PrepareLookup();
         BitWindow window(bits_, bitLength_, bytePos_, bitPos_);
-        count = TableRounds(lookup_, window, output, count, capacity, INT64_MAX);
+        count = TableRounds(lookup_, window, output, count, room, INT64_MAX);
         window.Leave(bytePos_, bitPos_);
     } else {
         // Short ones decode without a table: a code's class is the count of its leading zeros
@@ -153,7 +173,7 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned 
         }
         const uint64_t kFourZeros = uint64_t(1) << 59; // caps the leading zeros at 4
         const int kCodes = 4;
-        while (capacity - count >= kCodes && window.Refill()) {
+        while (room - count >= kCodes && window.Refill()) {
             uint64_t bits = window.bits;
             unsigned used = 0, bad = 0;
             for (int k = 0; k < kCodes; ++k) {
@@ -172,8 +192,9 @@ int PrefixClassDecoder::DecodeAll(unsigned char* output, int capacity, unsigned 
         }
         window.Leave(bytePos_, bitPos_);
     }
-    while (AppendSymbol(output, capacity, count)) {
-    }
+    unsigned char symbol;
+    while (count < room && NextSymbol(&symbol))
+        output[count++] = symbol;
     return count;
 }
 
@@ -258,10 +279,13 @@ void CopyLiterals(const unsigned char* from, unsigned char* to, int count) {
     } while (k < count);
 }
 
-// The exact loops' output: one byte, when it fits.
-void PutByte(unsigned char b, unsigned char* output, int capacity, int& out, int overflowCode) {
+// The exact loops' output: one byte. False when it would pass room (a pause, not a fault).
+bool PutByte(unsigned char b, unsigned char* output, int room, int capacity, int& out,
+             int overflowCode) {
     if (1 > capacity - out) Raise(overflowCode);
+    if (1 > room - out) return false;
     output[out++] = b;
+    return true;
 }
 
 // The two escape stages differ in their tokens only. A back-reference is E, distance, count;
@@ -287,13 +311,25 @@ void ReadToken(EscapeTokens tokens, const unsigned char* token, int out, int& di
     }
 }
 
-int ExpandEscapes(EscapeTokens tokens, unsigned char escape, const unsigned char* input,
-                  int inputLength, unsigned char* output, int capacity) {
-    int in = 0, out = 0, distance, count;
+// Where an escape stage stands in its input and its output.
+struct EscapeCursor {
+    int in, out;
+};
+
+// Expands input from at.in into output from at.out. capacity bounds the stage's output, and
+// passing it is a fault; room (at most capacity) only pauses: the expansion stops before a
+// token whose output would pass it. Unless last, it also stops before a token that is not all
+// in the input. True when it stopped for more input (or, with last, at its end), false for room.
+// The output's first at.out bytes are what the stage wrote before (in a streaming decoding,
+// the last of them), so references are checked against them as in one pass.
+bool ExpandEscapes(EscapeTokens tokens, unsigned char escape, const unsigned char* input,
+                   int inputLength, bool last, unsigned char* output, int room, int capacity,
+                   EscapeCursor& at) {
+    int in = at.in, out = at.out, distance, count;
     // Room for a block's literals and a token; a block is read whole, with a token's last
     // bytes and the literal pair's surplus after it.
     const int kTokenRoom = kBlock + kFastRoom, kBlockRead = kBlock + 2 * kWord;
-    while (inputLength - in >= kBlockRead && capacity - out >= kTokenRoom) {
+    while (inputLength - in >= kBlockRead && room - out >= kTokenRoom) {
         const int base = in;
         BlockMask escapes = EscapeMask(input + base, escape);
         if (!escapes) {
@@ -321,67 +357,105 @@ int ExpandEscapes(EscapeTokens tokens, unsigned char escape, const unsigned char
             // Drops the token's own bytes too: a count may equal the escape.
             int used = in - base;
             escapes = used < kBlock ? escapes & (~BlockMask(0) << used) : 0;
-        } while (escapes && capacity - out >= kTokenRoom);
+        } while (escapes && room - out >= kTokenRoom);
     }
+    bool more = true;
     while (in < inputLength) {
         unsigned char b = input[in];
         if (b != escape) {
-            PutByte(b, output, capacity, out, tokens.overflowCode);
+            if (!PutByte(b, output, room, capacity, out, tokens.overflowCode)) {
+                more = false;
+                break;
+            }
             ++in;
             continue;
         }
-        if (inputLength - in < 2) Raise(tokens.truncatedCode);
+        if (inputLength - in < 2 || (input[in + 1] != escape && inputLength - in < tokens.length)) {
+            if (!last) break;
+            Raise(tokens.truncatedCode);
+        }
         if (input[in + 1] == escape) {
-            PutByte(escape, output, capacity, out, tokens.overflowCode);
+            if (!PutByte(escape, output, room, capacity, out, tokens.overflowCode)) {
+                more = false;
+                break;
+            }
             in += 2;
             continue;
         }
-        if (inputLength - in < tokens.length) Raise(tokens.truncatedCode);
         ReadToken(tokens, input + in, out, distance, count);
-        in += tokens.length;
         if (distance > out) Raise(kErrDistance);
         if (count > capacity - out) Raise(tokens.overflowCode);
+        if (count > room - out) {
+            more = false;
+            break;
+        }
+        in += tokens.length;
         // Byte by byte, so a short distance repeats a pattern; distance 0 writes zeros.
         unsigned char* to = output + out;
         for (int k = 0; k < count; ++k)
             to[k] = distance ? to[k - distance] : 0;
         out += count;
     }
-    return out;
+    at.in = in;
+    at.out = out;
+    return more;
+}
+
+// One pass over the whole input.
+int ExpandAll(EscapeTokens tokens, unsigned char escape, const unsigned char* input,
+              int inputLength, unsigned char* output, int capacity) {
+    EscapeCursor at = {0, 0};
+    ExpandEscapes(tokens, escape, input, inputLength, true, output, capacity, capacity, at);
+    return at.out;
 }
 
 } // namespace
 
 int ExpandBackReferences(unsigned char escape, const unsigned char* input, int inputLength,
                          unsigned char* output, int capacity) {
-    return ExpandEscapes(kBackReferences, escape, input, inputLength, output, capacity);
+    return ExpandAll(kBackReferences, escape, input, inputLength, output, capacity);
 }
 
 int ExpandRuns(unsigned char escape, const unsigned char* input, int inputLength,
                unsigned char* output, int capacity) {
-    return ExpandEscapes(kRuns, escape, input, inputLength, output, capacity);
+    return ExpandAll(kRuns, escape, input, inputLength, output, capacity);
 }
 
 namespace {
 
+// The flags byte and the escape bytes that follow it, and the first stage's input.
+struct StreamHeader {
+    unsigned flags;
+    unsigned char runEscape, refEscape;
+    const unsigned char* input;
+    int inputLength;
+};
+
+StreamHeader ReadHeader(const unsigned char* source, int sourceLength, int decodedSize) {
+    if (decodedSize < 0 || decodedSize > INT_MAX - kStageSlack) Raise(kErrDecodedSize);
+    if (sourceLength < 1) Raise(kErrShortStream);
+    StreamHeader header = {source[0], 0, 0, nullptr, 0};
+    int position = 1;
+    if (header.flags & kStageRuns) {
+        if (sourceLength - position < 1) Raise(kErrShortStream);
+        header.runEscape = source[position++];
+    }
+    if (header.flags & kStageBackRefs) {
+        if (sourceLength - position < 1) Raise(kErrShortStream);
+        header.refEscape = source[position++];
+    }
+    header.input = source + position;
+    header.inputLength = sourceLength - position;
+    return header;
+}
+
 // The stages in their fixed order; destination is written only at the end.
 int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* destination,
                  int decodedSize) {
-    if (decodedSize < 0 || decodedSize > INT_MAX - kStageSlack) Raise(kErrDecodedSize);
-    if (sourceLength < 1) Raise(kErrShortStream);
-    unsigned flags = source[0];
-    int position = 1;
-    unsigned char runEscape = 0, refEscape = 0;
-    if (flags & kStageRuns) {
-        if (sourceLength - position < 1) Raise(kErrShortStream);
-        runEscape = source[position++];
-    }
-    if (flags & kStageBackRefs) {
-        if (sourceLength - position < 1) Raise(kErrShortStream);
-        refEscape = source[position++];
-    }
-    const unsigned char* input = source + position;
-    int inputLength = sourceLength - position;
+    StreamHeader header = ReadHeader(source, sourceLength, decodedSize);
+    unsigned flags = header.flags;
+    const unsigned char* input = header.input;
+    int inputLength = header.inputLength;
     const int blockSize = decodedSize + kStageSlack;
 
     // Both blocks first: the prefix-class stage decodes half its stream into B.
@@ -396,13 +470,13 @@ int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* d
         input = a.data;
     }
     if (flags & kStageBackRefs) {
-        inputLength = ExpandBackReferences(refEscape, input, inputLength, b.data, blockSize);
+        inputLength = ExpandBackReferences(header.refEscape, input, inputLength, b.data, blockSize);
         input = b.data;
     }
     if (flags & kStageRuns) {
         // Into whichever block is not the input, bounded by what the destination holds.
         unsigned char* target = input == a.data ? b.data : a.data;
-        inputLength = ExpandRuns(runEscape, input, inputLength, target, decodedSize);
+        inputLength = ExpandRuns(header.runEscape, input, inputLength, target, decodedSize);
         input = target;
     } else if (inputLength > decodedSize) {
         Raise(kErrCopyOverflow);
@@ -410,6 +484,141 @@ int DecodeStages(const unsigned char* source, int sourceLength, unsigned char* d
     if (inputLength > 0) memcpy(destination, input, inputLength);
     return inputLength;
 }
+
+// What a stage has given the next one: bytes [taken, length) of bytes are still to be read;
+// last once nothing more will follow.
+struct Piece {
+    const unsigned char* bytes;
+    int length, taken;
+    bool last;
+};
+
+// The stages chained through windows of a chunk's bytes. Each stage is pulled for more
+// output when the one after it has read all it can of what it had; an escape stage keeps the
+// last kLongest bytes it wrote before its new output, for the references and runs that reach
+// back into them.
+class StreamStages {
+  public:
+    StreamStages(const StreamHeader& header, int decodedSize) : header_(header) {
+        if (header.flags & kStagePrefixClass) Add(kPrefixStage, 0, decodedSize);
+        if (header.flags & kStageBackRefs)
+            Add(kRefStage, header.refEscape, int64_t(decodedSize) + kStageSlack);
+        if (header.flags & kStageRuns) Add(kRunStage, header.runEscape, decodedSize);
+    }
+
+    // Hands the output to sink; the number of bytes it took.
+    int64_t Run(DecodeSink& sink, int decodedSize, int chunk) {
+        // The windows: the prefix-class stage's output, and each escape stage's with its
+        // history before it; all in one block. A chunk holds the longest token's output.
+        // No window needs more than the stages can write (a small entry takes small ones).
+        if (chunk > decodedSize + kStageSlack) chunk = decodedSize + kStageSlack;
+        if (chunk < kMinStreamChunk) chunk = kMinStreamChunk;
+        const int prefixWindow = chunk, escapeWindow = kLongest + chunk;
+        CtMem block(prefixWindow + 2 * escapeWindow);
+        if (!block.data) Raise(kErrNoMemory);
+        unsigned char* next = block.data;
+        for (int k = 0; k < count_; ++k) {
+            stages_[k].window = next;
+            stages_[k].room = stages_[k].kind == kPrefixStage ? prefixWindow : escapeWindow;
+            next += stages_[k].room;
+        }
+        if (header_.flags & kStagePrefixClass)
+            prefix_.LoadTable(header_.input, header_.inputLength);
+        // Without a run stage the last stage's output is copied, bounded by the decoded size;
+        // that bound is checked after the stages, as the one pass checks it.
+        bool copied = !(header_.flags & kStageRuns), over = false;
+        int64_t total = 0;
+        Piece& out = count_ ? stages_[count_ - 1].out : stored_;
+        while (Pull(count_)) {
+            int length = out.length - out.taken;
+            if (copied && length > decodedSize - total) over = true;
+            if (!over && length > 0 && !sink.Take(out.bytes + out.taken, length))
+                Raise(kErrSinkRefused);
+            if (!over) total += length;
+            out.taken = out.length;
+        }
+        if (over) Raise(kErrCopyOverflow);
+        return total;
+    }
+
+  private:
+    enum Kind { kPrefixStage, kRefStage, kRunStage };
+    struct Stage {
+        Kind kind;
+        unsigned char escape;
+        int64_t capacity; // the most the stage may write
+        unsigned char* window;
+        int room;
+        int64_t written; // so far
+        Piece out;
+    };
+
+    void Add(Kind kind, unsigned char escape, int64_t capacity) {
+        Stage& s = stages_[count_++];
+        s.kind = kind;
+        s.escape = escape;
+        s.capacity = capacity;
+        s.written = 0;
+        s.out = {nullptr, 0, 0, false};
+    }
+
+    // More output of stage k - 1 (k = 0: the stored input), once its reader has read all it
+    // can of the last; false when it has no more.
+    bool Pull(int k) {
+        if (k == 0) {
+            if (stored_.last) return false;
+            stored_ = {header_.input, header_.inputLength, 0, true};
+            return true;
+        }
+        Stage& s = stages_[k - 1];
+        if (s.out.last) return false;
+        // What the reader left: the start of a token, at most two bytes.
+        int left = s.out.length - s.out.taken;
+        if (s.kind == kPrefixStage) {
+            memmove(s.window, s.window + s.out.taken, size_t(left));
+            // One symbol more than the capacity is a fault: it is asked for, no more.
+            int64_t ask = s.capacity + 1 - s.written;
+            int room = ask < s.room - left ? int(ask) : s.room - left;
+            int got = prefix_.Decode(s.window + left, room);
+            s.written += got;
+            if (s.written > s.capacity) Raise(kErrTooManySymbols);
+            s.out = {s.window, left + got, 0, got < room};
+            return true;
+        }
+        // The history: the bytes written last, with what the reader left among them.
+        int keep = s.written < kLongest ? int(s.written) : kLongest;
+        if (s.out.length > keep) memmove(s.window, s.window + s.out.length - keep, size_t(keep));
+        EscapeCursor at = {0, keep};
+        int64_t bound = keep + (s.capacity - s.written);
+        int capacity = bound < INT_MAX ? int(bound) : INT_MAX;
+        int room = s.room < capacity ? s.room : capacity;
+        const EscapeTokens& tokens = s.kind == kRefStage ? kBackReferences : kRuns;
+        bool ended = false;
+        for (;;) {
+            Piece& in = k == 1 ? stored_ : stages_[k - 2].out;
+            if (in.taken == in.length && !in.last && !Pull(k - 1)) break;
+            at.in = in.taken;
+            bool more = ExpandEscapes(tokens, s.escape, in.bytes, in.length, in.last, s.window,
+                                      room, capacity, at);
+            in.taken = at.in;
+            if (!more) break;
+            if (in.last) {
+                ended = true;
+                break;
+            }
+            if (!Pull(k - 1)) break;
+        }
+        s.written += at.out - keep;
+        s.out = {s.window, at.out, keep - left, ended};
+        return true;
+    }
+
+    StreamHeader header_;
+    PrefixClassDecoder prefix_;
+    Stage stages_[3];
+    int count_ = 0;
+    Piece stored_ = {nullptr, 0, 0, false};
+};
 
 } // namespace
 
@@ -428,9 +637,23 @@ int DecompressDetailed(const unsigned char* source, int sourceLength, unsigned c
 
 int Decompress(const unsigned char* source, int sourceLength, unsigned char* destination,
                int decodedSize) {
-    int written = 0, code = 0;
-    if (DecompressDetailed(source, sourceLength, destination, decodedSize, &written, &code))
-        return written;
-    ReportReadResult({kReadDecodeError, code});
-    return 0;
+    int written = 0;
+    return DecompressDetailed(source, sourceLength, destination, decodedSize, &written, nullptr)
+               ? written
+               : 0;
+}
+
+int DecompressStream(const unsigned char* source, int sourceLength, int decodedSize,
+                     DecodeSink& sink, int64_t* written, int* errorCode, int chunk) {
+    int64_t count = 0;
+    int code = 0;
+    try {
+        StreamHeader header = ReadHeader(source, sourceLength, decodedSize);
+        count = StreamStages(header, decodedSize).Run(sink, decodedSize, chunk);
+    } catch (CtCompressExcept& error) {
+        code = error.code;
+    }
+    if (written) *written = count;
+    if (errorCode) *errorCode = code;
+    return code == 0;
 }

@@ -11,9 +11,13 @@ struct CtCompressExcept {
 
 // Error codes. 21, 25 and 61 are the format's own; the others reject malformed streams that
 // would otherwise make the decoder read or write outside its buffers. A valid stream never
-// meets any of them.
+// meets any of them. The one-pass and the streaming decoding make the same checks and fail on
+// the same streams; only a stream that fails more than one check may give another code in
+// each, since the one pass runs each stage to its end before the next while the streaming one
+// interleaves them.
 enum DecompressError : int {
     kErrNoMemory = 1,        // a working block got no memory
+    kErrSinkRefused = 2,     // the streaming decoding's receiver did not take a chunk
     kErrShortStream = 10,    // shorter than the flags byte and its escape bytes
     kErrDecodedSize = 11,    // decoded size negative, or too large for the working blocks
     kErrFourZeros = 21,      // four zero selector bits before the last byte
@@ -37,15 +41,36 @@ enum StageFlag : uint8_t {
 };
 
 // Decodes source (sourceLength bytes) into destination, which holds at least decodedSize
-// bytes. Returns the number of bytes written, or 0 after an error (reported on kLogPayload).
-// On an error destination is left as it was.
+// bytes, in one pass with two working blocks of decodedSize + kStageSlack bytes. Returns the
+// number of bytes written, or 0 after an error. On an error destination is left as it was. The
+// decoder reports nothing: its caller, the entry reader, reports the code once.
 int Decompress(const unsigned char* source, int sourceLength, unsigned char* destination,
                int decodedSize);
 
-// The same, without the log report: returns 1 or 0; written gets the byte count and errorCode
-// the error (0 on success). Either pointer may be null.
+// The same, returning 1 or 0: written gets the byte count and errorCode the error (0 on
+// success). Either pointer may be null.
 int DecompressDetailed(const unsigned char* source, int sourceLength, unsigned char* destination,
                        int decodedSize, int* written, int* errorCode);
+
+// Takes the decoded bytes in order, a chunk at a time; 0 to stop the decoding.
+class DecodeSink {
+  public:
+    virtual int Take(const unsigned char* bytes, int length) = 0;
+
+  protected:
+    ~DecodeSink() = default;
+};
+
+// The window each stage of the streaming decoding writes through, and the least one (tests
+// take small ones to meet the windows' edges often).
+enum { kStreamChunk = 256 * 1024, kMinStreamChunk = 256 };
+
+// The same decoding chunk by chunk, the stages chained through windows (about 3 chunks in
+// all, whatever decodedSize), handing the bytes to sink as they come: the same checks, the same
+// bytes, the same outcome. The sink may have taken bytes before a fault shows: on a failure its
+// caller discards what it took.
+int DecompressStream(const unsigned char* source, int sourceLength, int decodedSize,
+                     DecodeSink& sink, int64_t* written, int* errorCode, int chunk = kStreamChunk);
 
 unsigned char WidthMask(int width);
 
@@ -64,6 +89,9 @@ class PrefixClassDecoder {
     // for scratchSize bytes), a long stream is decoded in several places at once.
     int DecodeAll(unsigned char* output, int capacity, unsigned char* scratch = nullptr,
                   int scratchSize = 0);
+    // Up to room symbols into output, fewer only at the end of the stream; the decoding goes on
+    // from there at the next call.
+    int Decode(unsigned char* output, int room);
     // NextSymbol's symbol appended to output (count bytes so far, room for capacity); 0 at the
     // end of the stream.
     int AppendSymbol(unsigned char* output, int capacity, int& count);
@@ -86,6 +114,7 @@ class PrefixClassDecoder {
     static const int kMarks = 16;
     // The lookup entries that start with codes of these symbols, bits and count.
     void FillLookup(unsigned first, uint32_t symbols, unsigned used, unsigned count);
+    void PrepareLookup(); // once per stream
     int DecodeSplit(unsigned char* output, int capacity, unsigned char* scratch, int scratchSize);
 
     uint8_t widths_[4];
@@ -96,6 +125,7 @@ class PrefixClassDecoder {
     int bitLength_; // bytes in the bit stream
     int bytePos_;
     int bitPos_; // 0 is the most significant bit
+    bool lookupFilled_;
     // Next 12 bits -> up to three symbols and the bits they use; 0 for the rare cases (four
     // zeros, a place past the table) that NextSymbol settles.
     uint32_t lookup_[1 << kLookupBits];

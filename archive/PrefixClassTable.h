@@ -3,8 +3,6 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "archive/Decompressor.h"
-
 // Lookup entries: the bits used in bits 0-3 (so a shift can take the entry as its count), the
 // number of symbols in bits 6-7, up to three symbols in the upper bytes.
 const unsigned kMaxPerEntry = 3;
@@ -73,7 +71,7 @@ class BitWindow {
 // three codes. Four lookups take at most 48 bits; a round writes up to 12 symbols in 4-byte
 // stores.
 const int kLookups = 4;
-const int kLookupBits = PrefixClassDecoder::kLookupBits;
+const int kLookupBits = 12; // PrefixClassDecoder::kLookupBits, checked where both are seen
 const int kRoundBits = kLookups * kLookupBits;
 const int kRoundRoom = kLookups * kMaxPerEntry + 1;
 

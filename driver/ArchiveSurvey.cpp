@@ -1,9 +1,11 @@
 #include "driver/ArchiveSurvey.h"
 
-#include "archive/EntryData.h"
+#include "archive/CtMem.h"
 #include "driver/PayloadEntry.h"
 #include "support/Text.h"
 #include "support/Unicode.h"
+
+#include <string.h>
 
 int IsDescriptorName(const char* name) {
     return TextSearch(name, ".kvr", 0, 0) != 0;
@@ -28,6 +30,37 @@ void CopyInstallValue(const unsigned char* data, int size, char* productName) {
     Cp1252ToUtf8(bytes, productName, kProductNameCapacity);
 }
 
+namespace {
+
+// Keeps the decoded bytes in a block that holds the decoded size and a terminator's room.
+class BlockSink : public DecodeSink {
+  public:
+    explicit BlockSink(CtMem& block) : block_(block) {}
+    int Take(const unsigned char* bytes, int length) override {
+        if (length > block_.size - kEntrySlack - filled_) return 0;
+        memcpy(block_.data + filled_, bytes, size_t(length));
+        filled_ += length;
+        return 1;
+    }
+
+  private:
+    CtMem& block_;
+    int filled_ = 0;
+};
+
+// A descriptor's data, read whole: a text, so a size above kDescriptorCapacity is refused
+// before any of it is decoded.
+ReadResult ReadDescriptor(const ArchiveEntry& entry, CtMem& block) {
+    if (entry.DecodedSize() > kDescriptorCapacity) return {kReadTooLarge, 0};
+    ReadResult result = entry.CheckSizes();
+    if (result.status != kReadSound) return result;
+    if (!block.Allocate(entry.DecodedSize() + kEntrySlack)) return {kReadNoMemory, 0};
+    BlockSink sink(block);
+    return entry.StreamData(sink);
+}
+
+} // namespace
+
 int SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName,
                   char* faultName) {
     productName[0] = '\0';
@@ -43,14 +76,15 @@ int SurveyArchive(const PayloadArchive& archive, char* productName, char* preIns
         if (IsPreInstallName(name) && EntryNameAccepted(entry, name))
             TextCopy(preInstallName, text, kPreInstallNameCapacity);
         if (productName[0] || !IsDescriptorName(name)) continue;
-        EntryData data(entry);
-        if (!data.Sound()) {
+        CtMem block(0);
+        ReadResult result = ReadDescriptor(entry, block);
+        if (result.status != kReadSound) {
             // No descriptor; a later one may still name the product. The extraction stops at it.
-            ReportEntryFault(text, data.result);
+            ReportEntryFault(text, result);
             if (!faultName[0]) TextCopy(faultName, text, kEntryTextCapacity);
             continue;
         }
-        CopyInstallValue(data.Bytes(), entry.DecodedSize(), productName);
+        CopyInstallValue(block.data, entry.DecodedSize(), productName);
     }
     int whole = !faultName[0];
     if (cursor.Status() != kEntryEnd) {

@@ -7,6 +7,10 @@
 // The product name: at most 127 characters of the descriptor, in UTF-8.
 enum { kProductNameCapacity = 3 * 127 + 1, kPreInstallNameCapacity = kEntryTextCapacity };
 
+// The most a descriptor may decode to: it is a short text, and the survey reads it before the
+// user is asked anything.
+enum { kDescriptorCapacity = 64 * 1024 };
+
 // What the survey looks for, by entry name (letter case ignored). The program started with
 // the product name of the descriptor, from the extraction folder.
 constexpr char kInstallProgramName[] = "install.exe";
@@ -18,10 +22,11 @@ int IsPreInstallName(const char* name);
 // Walks the archive: productName (kProductNameCapacity bytes) gets the "Install=" value of the
 // first ".kvr" entry that has a non-empty one, preInstallName (kPreInstallNameCapacity bytes) the
 // last "AutoInst_" ".exe" entry. Both are emptied first; an empty buffer means nothing of that
-// kind was found. Returns 1, or 0 when a ".kvr" entry it had to read failed or the walk stopped
-// at a damaged entry: faultName (kEntryTextCapacity bytes) then names that entry ("#n" for the
-// n-th when its own words cannot be trusted). A payload that is not there is no fault here. The
-// names are matched on the entries' own Windows-1252 bytes and given as UTF-8 text.
+// kind was found. A ".kvr" entry above kDescriptorCapacity is refused unread. Returns 1, or 0
+// when a ".kvr" entry it had to read failed or the walk stopped at a damaged entry: faultName
+// (kEntryTextCapacity bytes) then names that entry ("#n" for the n-th when its own words cannot
+// be trusted). A payload that is not there is no fault here. The names are matched on the
+// entries' own Windows-1252 bytes and given as UTF-8 text.
 int SurveyArchive(const PayloadArchive& archive, char* productName, char* preInstallName,
                   char* faultName);
 

@@ -2,41 +2,65 @@
 
 #include <windows.h>
 
-#include "archive/EntryData.h"
 #include "driver/ExtractFolderTrust.h"
 #include "driver/PayloadEntry.h"
 #include "support/HFile.h"
 #include "support/Text.h"
 
-// Writes the entry, named name (Windows-1252) or text (UTF-8), into the current folder: 1, or 0
-// with the fault reported. An entry whose data cannot be read as stored gets no file at all.
+namespace {
+
+// Hands the decoded chunks to the entry's file as they come.
+class FileSink : public DecodeSink {
+  public:
+    explicit FileSink(H_FILE& file) : file_(file) {}
+    int Take(const unsigned char* bytes, int length) override {
+        return file_.Write(bytes, length) == static_cast<DWORD>(length);
+    }
+
+  private:
+    H_FILE& file_;
+};
+
+} // namespace
+
+// Writes the entry, named entryName (Windows-1252) or name (UTF-8), into the current folder as it
+// is decoded: 1, or 0 with the fault reported. An entry whose data cannot be read as stored gets
+// no file at all.
 static int WriteEntry(const ArchiveEntry& entry, const char* entryName, const char* name) {
     if (!EntryNameAccepted(entry, entryName)) {
         ReportPayloadFault(kFaultUnsafeName, name);
         return 0;
     }
-    EntryData data(entry);
-    if (!data.Sound()) {
-        ReportEntryFault(name, data.result);
+    ReadResult result = entry.CheckSizes();
+    if (result.status != kReadSound) {
+        ReportEntryFault(name, result);
         return 0;
     }
     char info[kEntryInfoCapacity];
     entry.CopyInfo(info, sizeof info);
     H_FILE file;
     // Never over a file that is already there: the cleaning left none, so one is a link, a
-    // second name of an earlier entry, or someone else's.
-    if (!file.Open(name, CREATE_NEW, GENERIC_READ | GENERIC_WRITE)) {
+    // second name of an earlier entry, or someone else's. DELETE: a failed entry's file goes
+    // again through its own handle.
+    if (!file.Open(name, CREATE_NEW, GENERIC_READ | GENERIC_WRITE | DELETE)) {
         ReportPayloadFault(kFaultCreate, name, file.lastError);
         return 0;
     }
-    int size = entry.DecodedSize();
-    if (file.Write(data.Bytes(), size) != static_cast<DWORD>(size)) {
-        ReportPayloadFault(kFaultWrite, name, file.lastError);
-        return 0;
+    FileSink sink(file);
+    result = entry.StreamData(sink);
+    if (result.status == kReadSound) {
+        // After the last write, which would change it again.
+        file.SetWriteTimeFromInfo(info, 0);
+        return 1;
     }
-    // After the last write, which would change it again.
-    file.SetWriteTimeFromInfo(info, 0);
-    return 1;
+    // What was written goes when the handle closes.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(file.handle, FileDispositionInfo, &disposition, sizeof disposition);
+    if (result.status == kReadDecodeError && result.code == kErrSinkRefused)
+        ReportPayloadFault(kFaultWrite, name, file.lastError);
+    else
+        ReportEntryFault(name, result);
+    return 0;
 }
 
 int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive,

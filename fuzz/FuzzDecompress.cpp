@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <stdint.h>
 #include <string.h>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -19,6 +20,7 @@ int32_t DecodedSizeFrom(const uint8_t* data) {
 bool KnownCode(int code) {
     switch (code) {
     case kErrNoMemory:
+    case kErrSinkRefused:
     case kErrShortStream:
     case kErrDecodedSize:
     case kErrFourZeros:
@@ -60,6 +62,21 @@ PrefixOutcome DecodePrefix(const uint8_t* input, int length, int capacity, bool 
     return r;
 }
 
+// Collects what the streaming decoding hands on, and checks it never passes the decoded size.
+class Collect : public DecodeSink {
+  public:
+    explicit Collect(int limit) : limit_(limit) {}
+    int Take(const unsigned char* bytes, int length) override {
+        FUZZ_CHECK(length > 0 && int64_t(bytes_.size()) + length <= limit_);
+        bytes_.insert(bytes_.end(), bytes, bytes + length);
+        return 1;
+    }
+    std::vector<unsigned char> bytes_;
+
+  private:
+    int64_t limit_;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -90,6 +107,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (unsigned char b : destination)
             FUZZ_CHECK(b == kUntouched);
         FUZZ_CHECK(Decompress(stream, length, target, decodedSize) == 0);
+    }
+
+    // The streaming decoding, through windows small enough to meet their edges, fails on the
+    // same streams and gives the same bytes.
+    if (!refused) {
+        int chunk = kMinStreamChunk + (length > 4 ? stream[length - 1] : 0);
+        Collect sink(decodedSize);
+        int64_t streamed = -1;
+        int streamCode = -1;
+        int streamOk =
+            DecompressStream(stream, length, decodedSize, sink, &streamed, &streamCode, chunk);
+        FUZZ_CHECK(streamOk == ok);
+        if (ok) {
+            FUZZ_CHECK(streamCode == 0 && streamed == written);
+            FUZZ_CHECK(std::equal(sink.bytes_.begin(), sink.bytes_.end(), target) &&
+                       int64_t(sink.bytes_.size()) == streamed);
+        } else {
+            FUZZ_CHECK(KnownCode(streamCode));
+        }
     }
 
     // The table-driven prefix-class decoder must agree with the symbol-by-symbol one.

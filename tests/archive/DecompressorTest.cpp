@@ -12,6 +12,15 @@ namespace {
 const unsigned char kCanary = 0xCC;
 const int kGuard = 16;
 
+// What the streaming decoding hands on.
+struct Collected : DecodeSink {
+    int Take(const unsigned char* bytes, int length) override {
+        this->bytes.insert(this->bytes.end(), bytes, bytes + length);
+        return 1;
+    }
+    Bytes bytes;
+};
+
 struct Outcome {
     int ok;
     int code;
@@ -32,8 +41,20 @@ Outcome Decode(const Bytes& stream, int decodedSize) {
     if (!ok) {
         EXPECT_EQ(written, 0);
     }
-    return {ok, code,
-            Bytes(destination.begin(), destination.begin() + (written > 0 ? written : 0))};
+    Bytes out(destination.begin(), destination.begin() + (written > 0 ? written : 0));
+    // The streaming decoding, through its smallest windows, agrees: every row here breaks at
+    // most one check, so even the code is the same.
+    Collected streamed;
+    int64_t count = -1;
+    int streamCode = -1;
+    EXPECT_EQ(DecompressStream(stream.data(), int(stream.size()), decodedSize, streamed, &count,
+                               &streamCode, kMinStreamChunk),
+              ok);
+    EXPECT_EQ(streamCode, code);
+    if (ok) {
+        EXPECT_EQ(streamed.bytes, out);
+    }
+    return {ok, code, out};
 }
 
 struct GoodRow {
@@ -148,16 +169,14 @@ TEST(Decompress, BackReferenceLiteralsCannotOutgrowTheirBlock) {
     EXPECT_EQ(Decode(stream, 256).ok, 1);
 }
 
-TEST(Decompress, ErrorsAreReportedOnChannel69ThenChannel0) {
-    LogCapture payload(69), all(0);
+TEST(Decompress, ReportsNothingItself) {
+    // The entry reader reports the code, once (PayloadArchive's tests).
+    LogCapture all(0);
     Bytes stream = Hex("10 11 01 03 41 42 43 B4");
     unsigned char out[8] = {};
     EXPECT_EQ(Decompress(stream.data(), int(stream.size()), out, 3), 3);
-    EXPECT_TRUE(payload.texts.empty());
     EXPECT_EQ(Decompress(stream.data(), int(stream.size()), out, 2), 0);
-    ASSERT_EQ(payload.texts.size(), 1u);
-    EXPECT_EQ(payload.texts[0], "Erreur en d\u00e9compr\u00e9ssion code 25");
-    EXPECT_EQ(all.texts, payload.texts);
+    EXPECT_TRUE(all.texts.empty());
 }
 
 TEST(Decompress, WidthMask) {

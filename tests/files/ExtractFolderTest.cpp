@@ -324,8 +324,9 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
              p.Add({longName, "x"});
          },
          refused + longName.substr(0, 63)},
-        {"no memory for the data", [](TestPayload& p) { p.AddHuge("big.bin", "not all of it"); },
-         "M\u00e9moire insuffisante : big.bin"},
+        {"a copy far shorter than its decoded size, streamed without its memory",
+         [](TestPayload& p) { p.AddHuge("big.bin", "not all of it"); },
+         "Taille incorrecte : big.bin"},
         {"a folder has the name",
          [](TestPayload& p) {
              p.Add({"sub", "x"});
@@ -342,6 +343,12 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
                          kMethodCompressed);
          },
          "Erreur en d\u00e9compr\u00e9ssion code 21 : bad.bin"},
+        {"a fault after several windows were written",
+         [](TestPayload& p) {
+             std::string stream = "\x20\xFE" + std::string(3 * kStreamChunk, 'a') + "\xFE";
+             p.AddStored("late.bin", stream, 3 * kStreamChunk, kMethodCompressed);
+         },
+         "Erreur en d\u00e9compr\u00e9ssion code 71 : late.bin"},
         {"plain data shorter than its decoded size",
          [](TestPayload& p) { p.AddStored("short.txt", "ab", 5, kMethodPlain); },
          "Taille incorrecte : short.txt"},

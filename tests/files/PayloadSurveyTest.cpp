@@ -117,9 +117,12 @@ TEST(SurveyArchive, ACheckwordErrorEndsTheWalk) {
     EXPECT_EQ(std::vector<std::string>{"Checkword erreur"}, log.texts);
 }
 
-TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
+TEST(SurveyArchive, ADescriptorAboveItsCapIsRefusedAndALaterOneCounts) {
     TestPayload payload;
-    payload.AddHuge("big.kvr", "Install=Jamais");
+    // A text: one byte over the cap is refused unread, however it is stored.
+    std::string big = "Install=Jamais\r\n";
+    big.resize(kDescriptorCapacity + 1, ' ');
+    payload.Add({"big.kvr", big});
     payload.Add({"p.kvr", "Install=Produit"});
     LogCapture log(kLogPayload);
     LogCapture all(kLogAll);
@@ -128,7 +131,7 @@ TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
     EXPECT_EQ(0, Survey(payload.View(), &product, &preInstall, &fault));
     EXPECT_EQ("big.kvr", fault);
     EXPECT_EQ("Produit", product);
-    EXPECT_EQ(std::vector<std::string>{"M\u00e9moire insuffisante : big.kvr"}, log.texts);
+    EXPECT_EQ(std::vector<std::string>{"Entr\u00e9e trop grande : big.kvr"}, log.texts);
     EXPECT_EQ(log.texts, all.texts);
 }
 

@@ -246,6 +246,18 @@ TEST_F(SfxpackRead, ExtractWritesNoFileForAFailedEntry) {
     EXPECT_EQ(Files(out), std::vector<std::string>{"three.txt"});
     EXPECT_EQ(ReadText(out / "three.txt"), "xyz");
 
+    // A fault after several windows of data were written: the file goes again.
+    ArchiveWriter late;
+    Bytes stream = {0x20, 0xFE};
+    stream.insert(stream.end(), 3 * kStreamChunk, 'a');
+    stream.push_back(0xFE); // R as the last byte
+    late.AddStored("late.bin", "", stream, 3 * kStreamChunk, kMethodCompressed);
+    WriteBytes(Path("a.arc"), late.Bytes());
+    out = ExtractTo(Path("a.arc").string(), &run);
+    EXPECT_EQ(run.exit, 1);
+    EXPECT_NE(run.err.find("decoding error code 71; not written"), std::string::npos) << run.err;
+    EXPECT_EQ(Files(out), std::vector<std::string>{});
+
     // A checkword mismatch stops the extraction at that entry.
     archive = SmallArchive();
     archive[kEntry1 + 30] ^= 0x80;

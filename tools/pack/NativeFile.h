@@ -59,6 +59,9 @@ NativeFile CreateNewFile(const std::string& name, bool* taken, std::string* erro
 
 // Writes everything and flushes it to the disk.
 bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length);
+// Writes everything, leaving the flush to FlushFile (a file written piece by piece).
+bool WriteBytes(NativeFile file, const uint8_t* bytes, size_t length);
+bool FlushFile(NativeFile file);
 
 // Sets the last-write time (a Windows FILETIME) and leaves the access time alone.
 bool SetWriteTime(NativeFile file, uint64_t fileTime);

@@ -56,7 +56,7 @@ NativeFile CreateNewFile(const std::string& name, bool* taken, std::string* erro
     return fd < 0 ? kNoFile : fd;
 }
 
-bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
+bool WriteBytes(NativeFile file, const uint8_t* bytes, size_t length) {
     while (length > 0) {
         ssize_t wrote = write(int(file), bytes, length);
         if (wrote < 0 && errno == EINTR) continue;
@@ -64,7 +64,15 @@ bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
         bytes += wrote;
         length -= size_t(wrote);
     }
+    return true;
+}
+
+bool FlushFile(NativeFile file) {
     return fsync(int(file)) == 0;
+}
+
+bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
+    return WriteBytes(file, bytes, length) && FlushFile(file);
 }
 
 bool SetWriteTime(NativeFile file, uint64_t fileTime) {

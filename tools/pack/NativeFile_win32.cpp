@@ -69,7 +69,7 @@ NativeFile CreateNewFile(const std::string& name, bool* taken, std::string* erro
     return Native(handle);
 }
 
-bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
+bool WriteBytes(NativeFile file, const uint8_t* bytes, size_t length) {
     while (length > 0) {
         DWORD wrote = 0;
         DWORD ask = length > kMaxTransfer ? kMaxTransfer : DWORD(length);
@@ -77,7 +77,15 @@ bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
         bytes += wrote;
         length -= size_t(wrote);
     }
+    return true;
+}
+
+bool FlushFile(NativeFile file) {
     return FlushFileBuffers(Handle(file)) != 0;
+}
+
+bool WriteAll(NativeFile file, const uint8_t* bytes, size_t length) {
+    return WriteBytes(file, bytes, length) && FlushFile(file);
 }
 
 bool SetWriteTime(NativeFile file, uint64_t fileTime) {

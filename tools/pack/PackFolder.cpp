@@ -255,10 +255,14 @@ std::string WriteTimeInfo(uint64_t fileTime) {
 }
 
 bool SameWindowsName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCp1252(uint8_t(a[i])) != FoldCp1252(uint8_t(b[i]))) return false;
-    return true;
+    return a.size() == b.size() && FoldWindowsName(a) == FoldWindowsName(b);
+}
+
+std::string FoldWindowsName(const std::string& name) {
+    std::string folded(name);
+    for (char& c : folded)
+        c = char(FoldCp1252(uint8_t(c)));
+    return folded;
 }
 
 namespace {

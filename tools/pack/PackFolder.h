@@ -63,3 +63,5 @@ bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code);
 // Whether Windows takes two names for the same file: equal once the letters of code page 1252
 // are folded to upper case.
 bool SameWindowsName(const std::string& a, const std::string& b);
+// The name with those letters folded: equal for names Windows takes for one file.
+std::string FoldWindowsName(const std::string& name);

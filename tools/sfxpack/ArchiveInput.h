@@ -45,6 +45,10 @@ bool WalkEntries(const PayloadArchive& archive,
 bool CheckEntries(const PayloadArchive& archive, uint64_t limit,
                   const std::function<void(const std::string&)>& fault, int* entries);
 
+// An entry's data handed to sink as it is decoded, as the installer reads it, with decoded
+// sizes above limit refused before anything is decoded.
+ReadResult StreamEntryData(const ArchiveEntry& entry, uint64_t limit, DecodeSink& sink);
+
 // The entry's whole name for a line of text: on Linux its code page 1252 letters as UTF-8,
 // other bytes (controls, the backslash, unassigned bytes) escaped as by EscapeBytes; escaped
 // whole on Windows.

@@ -254,7 +254,10 @@ class TemporaryFile {
         return false;
     }
 
-    bool Write(const uint8_t* bytes, size_t length) { return WriteAll(file_.Get(), bytes, length); }
+    bool Write(const uint8_t* bytes, size_t length) {
+        return WriteBytes(file_.Get(), bytes, length);
+    }
+    bool Flush() { return FlushFile(file_.Get()); }
     bool SetLastWriteTime(const FileTime& time) {
         return SetWriteTime(file_.Get(), uint64_t(time.high) << 32 | time.low);
     }
@@ -284,9 +287,25 @@ std::string CreateFailure(const std::string& target, const std::string& systemEr
 
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error) {
+    return WriteFileAtomically(
+        path, [&](const PieceWriter& write) { return write(bytes, length); }, time, error);
+}
+
+bool WriteFileAtomically(const std::string& path,
+                         const std::function<bool(const PieceWriter&)>& produce,
+                         const FileTime* time, std::string* error) {
     TemporaryFile temporary;
     if (!temporary.Create(path, error)) return false;
-    if (!temporary.Write(bytes, length)) {
+    bool written = true;
+    bool produced = produce([&](const uint8_t* bytes, size_t length) {
+        return written = written && temporary.Write(bytes, length);
+    });
+    if (!written) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    if (!produced) return false;
+    if (!temporary.Flush()) {
         *error = "cannot write " + path;
         return false;
     }

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
-#include "archive/EntryData.h"
 #include "driver/PayloadEntry.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/PackFolder.h"
@@ -13,6 +13,18 @@
 #include "tools/sfxpack/FileIo.h"
 
 namespace {
+
+// Hands the decoded pieces to the file being written.
+class PieceSink : public DecodeSink {
+  public:
+    explicit PieceSink(const PieceWriter& write) : write_(write) {}
+    int Take(const unsigned char* bytes, int length) override {
+        return write_(bytes, size_t(length));
+    }
+
+  private:
+    const PieceWriter& write_;
+};
 
 class Extraction {
   public:
@@ -41,13 +53,11 @@ class Extraction {
     }
 
     // Windows takes names that differ only in letter case for one file: a later entry replaces
-    // the earlier file, which keeps its first spelling.
-    const std::string& FirstSpelling(const char* name) {
-        for (const std::string& written : spellings_) {
-            if (SameWindowsName(written, name)) return written;
-        }
-        spellings_.push_back(name);
-        return spellings_.back();
+    // the earlier file, which keeps its first spelling. Keyed by the folded name, so that many
+    // entries cost no more than one look-up each.
+    std::string Spelling(const char* name) const {
+        auto found = spellings_.find(FoldWindowsName(name));
+        return found == spellings_.end() ? std::string(name) : found->second;
     }
 
     // Name and data as the installer reads them; an entry that fails gets no file.
@@ -59,23 +69,32 @@ class Extraction {
             Fault(what + "not a plain file name of at most 63 bytes; not written");
             return;
         }
-        EntryData data(entry, limit_);
-        if (!data.Sound()) {
-            Fault(what + DescribeFault(entry, data.result, limit_) + "; not written");
-            return;
-        }
         char info[kEntryInfoCapacity];
         entry.CopyInfo(info, sizeof info);
-        const std::string& spelling = FirstSpelling(name);
+        const std::string spelling = Spelling(name);
         FileTime time;
         bool timed = InfoWriteTime(info, 0, &time.low, &time.high) != 0;
+        // Written as it is decoded; a fault removes the file.
+        ReadResult result = {kReadSound, 0};
         std::string error;
         std::string path = (std::filesystem::path(folder_) / NameOnDisk(spelling.c_str())).string();
-        if (!WriteFileAtomically(path, data.Bytes(), static_cast<size_t>(entry.DecodedSize()),
-                                 timed ? &time : nullptr, &error)) {
-            Fault(what + error);
+        bool written = WriteFileAtomically(
+            path,
+            [&](const PieceWriter& write) {
+                PieceSink sink(write);
+                result = StreamEntryData(entry, limit_, sink);
+                return result.status == kReadSound;
+            },
+            timed ? &time : nullptr, &error);
+        if (!written) {
+            if (result.status != kReadSound &&
+                !(result.status == kReadDecodeError && result.code == kErrSinkRefused))
+                Fault(what + DescribeFault(entry, result, limit_) + "; not written");
+            else
+                Fault(what + error);
             return;
         }
+        spellings_.emplace(FoldWindowsName(spelling), spelling);
         ++written_;
         bytes_ += uint64_t(entry.DecodedSize());
         Report(command_, verbosity_, kVerbose, "wrote " + path);
@@ -87,7 +106,7 @@ class Extraction {
     Verbosity verbosity_;
     int written_ = 0;
     uint64_t bytes_ = 0;
-    std::vector<std::string> spellings_; // the names written so far
+    std::unordered_map<std::string, std::string> spellings_; // folded name -> first spelling
     bool faulty_ = false;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct FileTime {
 // Writes bytes under a temporary name in the same folder and renames it into place, so a
 // failure never leaves a half-written file. With time, the file gets that last-write time.
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
+                         const FileTime* time, std::string* error);
+
+// The same for bytes that come piece by piece: produce hands each piece to write (false when it
+// could not be written) and returns false to give up, leaving no file; error is then its own.
+using PieceWriter = std::function<bool(const uint8_t* bytes, size_t length)>;
+bool WriteFileAtomically(const std::string& path,
+                         const std::function<bool(const PieceWriter&)>& produce,
                          const FileTime* time, std::string* error);
 
 // Why a new file cannot be created at target, naming the user's path: a folder that is missing
