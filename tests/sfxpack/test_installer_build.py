@@ -10,13 +10,15 @@ import tempfile
 import unittest
 import xml.etree.ElementTree
 
+from win32_stub import stub_or_skip
+
 try:
     import pefile
 except ImportError:
     sys.exit("python3-pefile is missing: run scripts/deps.sh")
 
 SFXPACK = os.environ["SFXPACK"]
-STUB = os.environ["STUB"]
+STUB = stub_or_skip()
 DEMO = os.environ["DEMO"]
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 VERSION_INFO = {
