@@ -11,7 +11,8 @@ bool BuildInstaller(const std::vector<uint8_t>& stub, const std::vector<uint8_t>
         if (!SetExecutionLevel(leaves, options.executionLevel, &store, reason)) return false;
         if (!options.icon.empty() && !SetInstallerIcon(leaves, options.icon, &store, reason))
             return false;
-        if (!options.version.empty()) SetVersionInfo(leaves, options.version, &store);
+        if (!options.version.empty() && !SetVersionInfo(leaves, options.version, &store, reason))
+            return false;
         ReplaceResource(leaves, PayloadLeaf(payload));
         return true;
     };

@@ -15,6 +15,7 @@ enum ExitCode : int {
 
 // Reading side.
 int CmdList(int argc, char** argv);
+int CmdInfo(int argc, char** argv);
 int CmdVerify(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
 int CmdDecompress(int argc, char** argv);
