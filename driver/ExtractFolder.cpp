@@ -49,7 +49,7 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
         return failure.Set(kFailureFolder, nullptr);
     }
     TrustedFolder folder;
-    if (!folder.Enter(folderPath, failure)) {
+    if (!folder.Enter(folderPath, folderPathCapacity, pattern, sizeof pattern, failure)) {
         ReportPayloadFault(kFaultFolder, folderPath);
         return 0;
     }

@@ -1,6 +1,7 @@
 // The extraction folder as a place the installer can trust: never reached through a link, the
-// temporary folder's own child, owned by someone trusted when the process is elevated, and
-// emptied of what an earlier run left, without following anything out of it.
+// temporary folder's own child, owned and writable only by the user, Administrators and SYSTEM
+// (only by the last two when the process is elevated), and emptied of what an earlier run
+// left, without following anything out of it.
 #pragma once
 #include <windows.h>
 #include <aclapi.h>
@@ -20,22 +21,29 @@ class TrustedFolder {
     TrustedFolder(const TrustedFolder&) = delete;
     TrustedFolder& operator=(const TrustedFolder&) = delete;
 
-    // Makes path (the folder) the current directory once it can be trusted; a link in its
-    // place is removed first, and a new folder is made. 0, with failure set, when it cannot.
-    int Enter(const char* path, InstallFailure& failure);
+    // Makes path (the folder; pattern, its "*.*") the current directory once it can be
+    // trusted; a link in its place is removed first, and a new folder is made. When it cannot
+    // be trusted, a fresh folder "<path>-<16 random hex digits>" is made beside it and path and
+    // pattern name that one instead. 0, with failure naming path, when neither can be used.
+    int Enter(char* path, int capacity, char* pattern, int patternCapacity,
+              InstallFailure& failure);
 
     // Deletes the files an earlier run left (not folders, nor names beginning with '.'), each
     // only as itself, never through a link. 0, with failure naming it, when one stays, or when
     // a folder "<program>.local" would redirect a program's DLL loading.
     int Clean(const char* pattern, InstallFailure& failure);
 
+    // Deletes path, the file name in this folder, as itself: never through a link, never
+    // changing the attributes of a file that has other names. 1 once it is gone.
+    int RemoveFile(const char* path, const char* name);
+
     // The folder's path as the system resolves it, for telling its own files from others.
     char finalPath[kFailureNameCapacity] = {};
 
   private:
-    // Removes a link in the folder's place, makes the folder if needed, opens and checks it.
-    int Open(const char* path);
-    int RemoveFile(const char* path, const char* name);
+    // Opens and checks the folder; before that, the fixed folder has a link in its place
+    // removed and is made if needed, a fresh one is made and must be new.
+    int Open(const char* path, int fresh);
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 

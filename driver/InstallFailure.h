@@ -10,6 +10,7 @@ enum InstallFailureKind {
     kFailureEntry = 4,      // an entry could not be read or written in full
     kFailureStart = 5,      // a program of the payload could not be started
     kFailurePreInstall = 6, // the pre-install program ended with an error-severity code
+    kFailureDllSearch = 7,  // the system cannot keep DLLs beside the installer from loading
 };
 
 // Room for a path in the folder: the folder (256) and a name Windows can list (260).

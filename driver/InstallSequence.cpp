@@ -70,11 +70,11 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
     }
     if (!productName[0]) return 1;
 
-    if (!JoinFolderFile(folderPath, "install.exe", program, sizeof program))
+    if (!JoinFolderFile(folderPath, kInstallProgramName, program, sizeof program))
         return RefuseLongPath(folderPath, failure);
     // install.exe outlives the installer: it is not waited for.
     LaunchProgram(program, commandLine, 0, &started);
-    if (!started) return failure.Set(kFailureStart, "install.exe");
+    if (!started) return failure.Set(kFailureStart, kInstallProgramName);
     return 1;
 }
 

@@ -2,7 +2,6 @@
 // responsive.
 #pragma once
 #include <windows.h>
-#include <shellapi.h>
 
 // path: the program file; arguments: none, or what follows its quoted path on the command
 // line, of any length Windows allows. 0 when the program cannot be started (reported on the
@@ -10,8 +9,10 @@
 // once the process has ended (so a real exit code of 259 is not mistaken for a running
 // program). *started, when given, tells an exit code of 0 from a program that never started.
 // With wait the program gets no console; without, it starts as WinExec would start it: shown,
-// with a console of its own if it needs one. A program that asks for elevation (error 740) is
-// started again through the shell, which asks the user's consent.
+// with a console of its own if it needs one. A program that asks for more rights than the
+// installer has (error 740) is not started: consent would be asked for a program in a folder
+// the user's unelevated processes can write. Such a payload's installer is made to run
+// elevated itself, and then its folder is for Administrators only.
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
                             int* started = nullptr);
 
@@ -20,7 +21,5 @@ struct LaunchCalls {
     BOOL(WINAPI* createProcess)
     (LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
      LPSTARTUPINFOA, LPPROCESS_INFORMATION);
-    // ShellExecuteExA, from shell32.dll, loaded only when it is needed.
-    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
 };
 extern LaunchCalls g_LaunchCalls;

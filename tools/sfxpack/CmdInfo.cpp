@@ -54,10 +54,12 @@ bool PrintBranding(const std::vector<ResourceLeaf>& leaves, std::string* fault) 
 
 int CmdInfo(int argc, char** argv) {
     LoadedArchive loaded;
-    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    Verbosity verbosity;
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded, &verbosity)) return exit;
     printf("payload: %d bytes\n", static_cast<int>(loaded.archive.length));
     if (loaded.archive.start == loaded.file.data()) {
         printf("installer: no, an archive\n");
+        Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
         return kExitOk;
     }
     PeLayout pe;
@@ -68,5 +70,6 @@ int CmdInfo(int argc, char** argv) {
         PrintError(argv[0], fault);
         return kExitFault;
     }
+    Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
     return kExitOk;
 }
