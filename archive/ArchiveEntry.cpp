@@ -26,19 +26,12 @@ void FormatReadResult(ReadResult result, char* text, int capacity) {
     static const char* const kTexts[] = {
         "",
         "Checkword erreur",
-        "Entr\xE9"
-        "e endommag\xE9"
-        "e",
-        "Erreur en d\xE9"
-        "compr\xE9"
-        "ssion code %d",
+        "Entr\u00e9e endommag\u00e9e",
+        "Erreur en d\u00e9compr\u00e9ssion code %d",
         "Taille incorrecte",
-        "M\xE9"
-        "moire insuffisante",
-        "M\xE9"
-        "thode inconnue",
-        "Entr\xE9"
-        "e trop grande",
+        "M\u00e9moire insuffisante",
+        "M\u00e9thode inconnue",
+        "Entr\u00e9e trop grande",
     };
     TextFormat(text, capacity, kTexts[result.status], result.code);
 }

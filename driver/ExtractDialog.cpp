@@ -14,8 +14,7 @@ void CtExtractDlg::OnInitDialog(MSG_REC*) {
     ShowWindow(GetDlgItem(handle, IDOK), SW_HIDE);
     ShowWindow(GetDlgItem(handle, IDCANCEL), SW_HIDE);
     textControl = GetDlgItem(handle, AUTO_KVR_MESSAGE);
-    ForwardSetWindowText(textControl, "... pr\xE9"
-                                      "paration de l'installation ...");
+    ForwardSetWindowText(textControl, "... pr\u00e9paration de l'installation ...");
     // It offers nothing to answer.
     ShowWithoutActivating();
     PostMessageA(handle, WM_COMMAND, kCommandExtract, 0);

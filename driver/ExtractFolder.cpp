@@ -8,10 +8,10 @@
 #include "support/HFile.h"
 #include "support/Text.h"
 
-// Writes the entry, named name, into the current folder: 1, or 0 with the fault reported. An
-// entry whose data cannot be read as stored gets no file at all.
-static int WriteEntry(const ArchiveEntry& entry, const char* name) {
-    if (!EntryNameAccepted(entry, name)) {
+// Writes the entry, named name (Windows-1252) or text (UTF-8), into the current folder: 1, or 0
+// with the fault reported. An entry whose data cannot be read as stored gets no file at all.
+static int WriteEntry(const ArchiveEntry& entry, const char* entryName, const char* name) {
+    if (!EntryNameAccepted(entry, entryName)) {
         ReportPayloadFault(kFaultUnsafeName, name);
         return 0;
     }
@@ -58,10 +58,10 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
     // The first entry that is not written as it is stored ends the extraction as a failure:
     // nothing may be started from a folder that lacks it.
     EntryCursor cursor = archive.Entries();
-    char name[kEntryNameCapacity];
+    char entryName[kEntryNameCapacity], name[kEntryTextCapacity];
     while (cursor.Next() == kEntryFound) {
-        cursor.Entry().CopyName(name, sizeof name);
-        if (!WriteEntry(cursor.Entry(), name)) return failure.Set(kFailureEntry, name);
+        CopyEntryName(cursor.Entry(), entryName, name);
+        if (!WriteEntry(cursor.Entry(), entryName, name)) return failure.Set(kFailureEntry, name);
     }
     if (cursor.Status() == kEntryEnd) return 1;
     ReportWalkFault(cursor, name, sizeof name);

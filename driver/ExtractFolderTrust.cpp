@@ -7,8 +7,9 @@
 #include "driver/PayloadEntry.h"
 #include "support/HFile.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 
-TrustCalls g_TrustCalls = {GetTokenInformation, GetSecurityInfo, CreateDirectoryA};
+TrustCalls g_TrustCalls = {GetTokenInformation, GetSecurityInfo, CreateDirectoryW};
 
 namespace {
 
@@ -39,7 +40,7 @@ struct LocalMemory {
 // Opens path itself: a link is opened as the link, not as its target (Wine follows Unix links
 // even so; the final path tells).
 HANDLE OpenAsItself(const char* path, DWORD access, DWORD share) {
-    return CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
+    return CreateFileW(WideText(path), access, share, nullptr, OPEN_EXISTING,
                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
@@ -50,23 +51,20 @@ DWORD AttributesOf(HANDLE handle) {
 }
 
 int FinalPath(HANDLE handle, char* path, int capacity) {
-    DWORD length = GetFinalPathNameByHandleA(handle, path, static_cast<DWORD>(capacity), 0);
-    return length > 0 && length < static_cast<DWORD>(capacity);
+    wchar_t wide[kFailureNameCapacity];
+    DWORD length = GetFinalPathNameByHandleW(handle, wide, kFailureNameCapacity, 0);
+    return length > 0 && length < kFailureNameCapacity && Utf16ToUtf8(wide, -1, path, capacity);
 }
 
 // Paths compare as Windows compares names: without regard to letter case.
 int SamePath(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-        if (g_FoldTable[x] != g_FoldTable[y]) return 0;
-        if (!x) return 1;
-    }
+    return CompareStringOrdinal(WideText(a), -1, WideText(b), -1, TRUE) == CSTR_EQUAL;
 }
 
-// Only "not found" is gone: a name the system cannot even look up (one listed with '?' for a
-// character the code page lacks) stays, or the passes would find it again and again.
+// Only "not found" is gone: a name the system cannot even look up stays, or the passes would
+// find it again and again.
 int Gone(const char* path) {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+    if (GetFileAttributesW(WideText(path)) != INVALID_FILE_ATTRIBUTES) return 0;
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -127,6 +125,7 @@ int FolderTrusted(HANDLE folder, PSID user, int elevated) {
 // The new folder inherits nothing from the temporary folder, which others may write. Elevated,
 // Administrators own it and only they and SYSTEM may write; the user may still read.
 int CreateFolder(const char* path, PSID user, int elevated) {
+    WideText folder(path);
     LocalMemory userText;
     if (!ConvertSidToStringSidA(user, reinterpret_cast<char**>(&userText.value))) return 0;
     char sddl[256];
@@ -138,7 +137,7 @@ int CreateFolder(const char* path, PSID user, int elevated) {
                                                               &descriptor.value, nullptr))
         return 0;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.value, FALSE};
-    return g_TrustCalls.createDirectory(path, &attributes);
+    return g_TrustCalls.createDirectory(folder, &attributes);
 }
 
 // Removes a link that stands where the folder goes, as the link itself; its target is left
@@ -157,9 +156,11 @@ void RemoveLink(const char* path) {
 } // namespace
 
 int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
+    wchar_t wide[kFolderPathCapacity];
     char temp[kFolderPathCapacity];
-    DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length >= sizeof temp) return 0;
+    DWORD length = GetTempPathW(kFolderPathCapacity, wide);
+    if (length == 0 || length >= kFolderPathCapacity || !Utf16ToUtf8(wide, -1, temp, sizeof temp))
+        return 0;
     return JoinFolderFile(temp, "tmp_qor", folderPath, capacity) &&
            JoinFolderFile(folderPath, "*.*", pattern, patternCapacity);
 }
@@ -170,7 +171,7 @@ TrustedFolder::~TrustedFolder() {
 
 int TrustedFolder::Enter(char* path, int capacity, char* pattern, int patternCapacity,
                          InstallFailure& failure) {
-    if (Open(path, 0) && SetCurrentDirectoryA(path)) return 1;
+    if (Open(path, 0) && SetCurrentDirectoryW(WideText(path))) return 1;
     // The fixed folder is someone else's, open to others, or a link that stays: a fresh folder
     // beside it, under a name nobody can foresee, so nobody can make it first.
     CloseHandle(handle_);
@@ -184,7 +185,7 @@ int TrustedFolder::Enter(char* path, int capacity, char* pattern, int patternCap
                           suffix) ||
         !JoinFolderFile(fresh, "*.*", freshPattern, sizeof freshPattern) ||
         TextLength(freshPattern) >= patternCapacity || !Open(fresh, 1) ||
-        !SetCurrentDirectoryA(fresh))
+        !SetCurrentDirectoryW(WideText(fresh)))
         return failure.Set(kFailureFolder, path);
     TextCopy(path, fresh, capacity);
     TextCopy(pattern, freshPattern, patternCapacity);
@@ -195,10 +196,11 @@ int TrustedFolder::Open(const char* path, int fresh) {
     BYTE user[SECURITY_MAX_SID_SIZE];
     int elevated = 0;
     if (!TokenFacts(user, &elevated)) return 0;
-    DWORD attributes = fresh ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
+    WideText folder(path);
+    DWORD attributes = fresh ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         RemoveLink(path);
-        attributes = GetFileAttributesA(path);
+        attributes = GetFileAttributesW(folder);
         if (attributes != INVALID_FILE_ATTRIBUTES) return 0;
     }
     // A fresh folder must be new: one already there under its name is not this run's.
@@ -263,19 +265,19 @@ int IsRedirectFolder(const char* name) {
 // Up to kCleanBatch names of files in the folder (not folders, nor names beginning with '.'),
 // whole, however long; -1 with the name in names[0] when a folder is a redirection. The
 // listing is closed before any file is deleted.
-int CollectBatch(const char* pattern, char (*names)[MAX_PATH]) {
+int CollectBatch(const char* pattern, char (*names)[sizeof FoundFile::name]) {
     int count = 0;
-    WIN32_FIND_DATAA found;
+    FoundFile found;
     FindSearch search(pattern, &found);
     if (!search.Found()) return 0;
     do {
-        if (found.cFileName[0] == '.') continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!IsRedirectFolder(found.cFileName)) continue;
-            TextCopy(names[0], found.cFileName, MAX_PATH);
+        if (found.name[0] == '.') continue;
+        if (found.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!IsRedirectFolder(found.name)) continue;
+            TextCopy(names[0], found.name, sizeof found.name);
             return -1;
         }
-        TextCopy(names[count++], found.cFileName, MAX_PATH);
+        TextCopy(names[count++], found.name, sizeof found.name);
     } while (count < kCleanBatch && search.Next(&found));
     return count;
 }
@@ -283,7 +285,7 @@ int CollectBatch(const char* pattern, char (*names)[MAX_PATH]) {
 } // namespace
 
 int TrustedFolder::Clean(const char* pattern, InstallFailure& failure) {
-    char names[kCleanBatch][MAX_PATH];
+    char names[kCleanBatch][sizeof FoundFile::name];
     // Every pass removes all it found, or the cleaning stops: the passes end.
     for (int count; (count = CollectBatch(pattern, names)) != 0;) {
         if (count < 0) return failure.Set(kFailureLeftOver, names[0]);

@@ -53,6 +53,6 @@ struct TrustCalls {
     DWORD(WINAPI* getSecurityInfo)
     (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
      PSECURITY_DESCRIPTOR*);
-    BOOL(WINAPI* createDirectory)(LPCSTR, LPSECURITY_ATTRIBUTES);
+    BOOL(WINAPI* createDirectory)(LPCWSTR, LPSECURITY_ATTRIBUTES);
 };
 extern TrustCalls g_TrustCalls;

@@ -1,5 +1,7 @@
 #include "driver/HostWindow.h"
 
+#include "support/Unicode.h"
+
 H_FEN::H_FEN(const char* title) : MAIN_FENETRE(nullptr, title) {
     Create();
     ShowWindow(handle, SW_HIDE);
@@ -15,6 +17,6 @@ void H_FEN::OnCommand(MSG_REC* record) {
     // The process's own command line, whole: install.exe gets all of it. A second command, as
     // another program may post one while a program is waited on, must not close the window
     // under the sequence that runs.
-    if (RunSequence(SkipProgramName(GetCommandLineA())) == kSequenceRanBefore) return;
+    if (RunSequence(SkipProgramName(ProcessCommandLine())) == kSequenceRanBefore) return;
     PostMessageA(handle, WM_CLOSE, 0, 0);
 }

@@ -1,6 +1,7 @@
 #include "driver/InstallCommand.h"
 
 #include "support/Text.h"
+#include "support/Unicode.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ const char* SkipProgramName(const char* commandLine) {
 }
 
 int AutoConfirms(const char* commandLine) {
-    char head[256];
-    TextCopy(head, commandLine ? commandLine : "", sizeof head);
+    char head[255 * 3 + 1];
+    const char* line = commandLine ? commandLine : "";
+    TextCopy(head, line, Utf8PrefixBytes(line, 255) + 1);
     return TextSearch(head, "auto=1", 1, 0) != 0;
 }

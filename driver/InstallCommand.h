@@ -20,6 +20,7 @@ int QuoteCommand(const char* program, const char* arguments, char* output, int c
 // name ends at the first blank or tab outside quotes; the blanks after it are skipped.
 const char* SkipProgramName(const char* commandLine);
 
-// 1 when "auto=1" (letter case significant) is in the first 255 characters of commandLine: the
-// user is not asked, and no failure message waits for a click.
+// 1 when "auto=1" (letter case significant) is in the first 255 characters (UTF-16 units, as
+// Windows gives the command line) of commandLine: the user is not asked, and no failure message
+// waits for a click.
 int AutoConfirms(const char* commandLine);

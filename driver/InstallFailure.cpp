@@ -13,13 +13,12 @@ int InstallFailure::Set(int failureKind, const char* failureName, unsigned long 
 void DescribeFailure(const InstallFailure& failure, char* text, int capacity) {
     // In the order of InstallFailureKind, from kFailureDialog.
     static const char* const kTexts[] = {
-        "La fen\xEAtre d'installation n'a pas pu \xEAtre affich\xE9"
-        "e",
+        "La fen\u00eatre d'installation n'a pas pu \u00eatre affich\u00e9e",
         "Dossier d'extraction inutilisable : %s",
         "Impossible de vider le dossier d'extraction : %s",
         "Fichier non extrait : %s",
         "Impossible de lancer %s",
-        "Arr\xEAt anormal de %s",
+        "Arr\u00eat anormal de %s",
     };
     if (failure.kind <= kFailureNone || failure.kind > kFailurePreInstall) {
         TextCopy(text, "", capacity);

@@ -33,7 +33,7 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
     PayloadArchive archive;
     char productName[kProductNameCapacity] = {};
     char preInstallName[kPreInstallNameCapacity] = {};
-    char faultName[kEntryNameCapacity] = {};
+    char faultName[kEntryTextCapacity] = {};
     int whole = SurveyPayload(archive, productName, preInstallName, faultName, CurrentModule());
 
     if (productName[0]) {

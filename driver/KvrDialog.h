@@ -3,7 +3,8 @@
 #pragma once
 #include "framework/Dialog.h"
 
-enum { kKvrCommandLineCapacity = 256, kKvrMessageCapacity = 512 };
+// The command line's first 255 characters in UTF-8, up to three bytes each.
+enum { kKvrCommandLineCapacity = 255 * 3 + 1, kKvrMessageCapacity = 512 };
 
 class KVR_DLG : public M_DIALOG {
   public:

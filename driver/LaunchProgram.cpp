@@ -5,6 +5,7 @@
 #include "framework/Application.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ DWORD WaitForExit(HANDLE process) {
 
 } // namespace
 
-LaunchCalls g_LaunchCalls = {CreateProcessA};
+LaunchCalls g_LaunchCalls = {CreateProcessW};
 
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait, int* started) {
     if (started) *started = 0;
@@ -52,13 +53,15 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
         ReportStartFailure("CreateProcess", ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    STARTUPINFOA startup = {};
+    // CreateProcessW may write into the command line: it gets a buffer of its own.
+    WideText widePath(path), wideCommand(reinterpret_cast<char*>(command.data));
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.wShowWindow = SW_SHOW;
     if (!wait) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
-    if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
-                                     FALSE, wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
+    if (!g_LaunchCalls.createProcess(widePath, wideCommand.Units(), nullptr, nullptr, FALSE,
+                                     wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
                                      &process.info)) {
         ReportStartFailure("CreateProcess", GetLastError());
         return 0;

@@ -3,8 +3,8 @@
 #pragma once
 #include <windows.h>
 
-// path: the program file; arguments: none, or what follows its quoted path on the command
-// line, of any length Windows allows. 0 when the program cannot be started (reported on the
+// path: the program file; arguments (both UTF-8, started as UTF-16): none, or what follows
+// its quoted path on the command line, of any length Windows allows. 0 when the program cannot be started (reported on the
 // process log channel); otherwise 1 without wait, and the program's exit code with wait, read
 // once the process has ended (so a real exit code of 259 is not mistaken for a running
 // program). *started, when given, tells an exit code of 0 from a program that never started.
@@ -19,7 +19,7 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
 // The system calls that start programs; tests replace them.
 struct LaunchCalls {
     BOOL(WINAPI* createProcess)
-    (LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
-     LPSTARTUPINFOA, LPPROCESS_INFORMATION);
+    (LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCWSTR,
+     LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 };
 extern LaunchCalls g_LaunchCalls;

@@ -3,10 +3,16 @@
 #include "support/FileName.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 
 int EntryNameAccepted(const ArchiveEntry& entry, const char* name) {
     if (entry.NameLength() > kEntryNameCapacity - 1) return 0;
     return IsPlainFileName(name);
+}
+
+void CopyEntryName(const ArchiveEntry& entry, char* name, char* text) {
+    entry.CopyName(name, kEntryNameCapacity);
+    Cp1252ToUtf8(name, text, kEntryTextCapacity); // three bytes a byte always fit
 }
 
 static void ReportNamed(const char* text, const char* name) {
@@ -22,7 +28,7 @@ static void ReportNamed(const char* text, const char* name) {
 void ReportPayloadFault(PayloadFault fault, const char* name, unsigned long code) {
     // In the order of PayloadFault.
     static const char* const kTexts[] = {
-        "Ressource EXE_DATA absente", "Nom de fichier refus\xE9",          "Erreur CreateFile %lu",
+        "Ressource EXE_DATA absente", "Nom de fichier refus\u00e9",        "Erreur CreateFile %lu",
         "Erreur WriteFile %lu",       "Dossier d'extraction inutilisable",
     };
     char text[64];

@@ -3,11 +3,20 @@
 #pragma once
 #include "archive/PayloadArchive.h"
 
-enum { kEntryInfoCapacity = 128 };
+enum {
+    kEntryInfoCapacity = 128,
+    // An entry name as the installer's text (UTF-8): up to three bytes for each of its own.
+    kEntryTextCapacity = 3 * (kEntryNameCapacity - 1) + 1,
+};
 
-// 1 when entry, read as name, may be written as a file of the extraction folder: its whole
-// name fits the name buffer (a cut name is another file's) and it is a plain file name.
+// 1 when entry, read as name (its own Windows-1252 bytes), may be written as a file of the
+// extraction folder: its whole name fits the name buffer (a cut name is another file's) and it is
+// a plain file name.
 int EntryNameAccepted(const ArchiveEntry& entry, const char* name);
+
+// The entry's name, into name (kEntryNameCapacity bytes, Windows-1252) and text
+// (kEntryTextCapacity bytes, UTF-8).
+void CopyEntryName(const ArchiveEntry& entry, char* name, char* text);
 
 enum PayloadFault {
     kFaultNoResource, // the installer carries no payload

@@ -18,10 +18,7 @@ int AppMessageBox(const char* text, UINT style, HWND owner) {
 }
 
 MAIN_INSTANCE::MAIN_INSTANCE(HINSTANCE instance_) : instance(instance_) {
-    if (g_CurrentInstance)
-        AppMessageBox("Cr\xE9"
-                      "ation multiple MAIN_INSTANCE ",
-                      MB_OK, nullptr);
+    if (g_CurrentInstance) AppMessageBox("Cr\u00e9ation multiple MAIN_INSTANCE ", MB_OK, nullptr);
     g_CurrentInstance = this;
 }
 

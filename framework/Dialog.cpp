@@ -3,6 +3,7 @@
 #include "framework/AppInstance.h"
 #include "support/LogChannel.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 
 M_DIALOG::M_DIALOG(FEN_OBJ* owner_, const char* templateName_)
     : FEN_OBJ(owner_), modeless(0), okResult(1) {
@@ -17,8 +18,9 @@ int M_DIALOG::IsDialog() {
 int M_DIALOG::RunModal() {
     modeless = 0;
     handle = PendingMarker();
-    INT_PTR result = DialogBoxParamA(CurrentModule(), templateName, parentHandle, PasseDlgProc,
-                                     reinterpret_cast<LPARAM>(this));
+    // A Unicode dialog: its controls show any text they are given, in every code page.
+    INT_PTR result = DialogBoxParamW(CurrentModule(), WideText(templateName), parentHandle,
+                                     PasseDlgProc, reinterpret_cast<LPARAM>(this));
     // Still pending: the dialog never got WM_INITDIALOG.
     if (handle == PendingMarker()) {
         TextFormat(g_ReportBuffer, sizeof g_ReportBuffer, "Erreur ProcessDialog %d",

@@ -83,8 +83,9 @@ sfx_wine_env() {
     export SFX_WINE_LINE WINEARCH WINEPREFIX
     export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
     # Wine spells file names in the locale's character set: without a UTF-8 one (CI may set
-    # none) a name outside it cannot be made, and the tests make such names.
-    export LC_ALL=C.UTF-8
+    # none) a name outside it cannot be made, and the tests make such names. The locale also
+    # sets Windows' ANSI code page: SFX_WINE_LOCALE picks another UTF-8 one (ru_RU.UTF-8: 1251).
+    export LC_ALL="${SFX_WINE_LOCALE:-C.UTF-8}"
 }
 
 # True unless the prefix exists and was made for the other line.

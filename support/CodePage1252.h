@@ -1,5 +1,5 @@
 // Windows-1252, the code page of entry names and descriptors, beside UTF-8, the code of names
-// and texts on Linux. Portable; the installer itself needs none of it.
+// and texts on Linux. Portable; the installer uses the code page's table (through Unicode.h).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>

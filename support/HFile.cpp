@@ -2,6 +2,7 @@
 
 #include "support/FileTimeInfo.h"
 #include "support/Text.h"
+#include "support/Unicode.h"
 #include "support/Win32Forward.h"
 
 H_FILE::~H_FILE() {
@@ -60,21 +61,37 @@ char* PathJoin(const char* pattern, const char* name, char* output, int capacity
     return output + TextCopy(output + folder, name, capacity - folder) + folder;
 }
 
+FindSearch::FindSearch(const char* pattern, FoundFile* found)
+    : handle_(FindFirstFileW(WideText(pattern), &data_)) {
+    if (handle_ != INVALID_HANDLE_VALUE) Take(found);
+}
+
+bool FindSearch::Next(FoundFile* found) {
+    if (!FindNextFileW(handle_, &data_)) return false;
+    Take(found);
+    return true;
+}
+
+void FindSearch::Take(FoundFile* found) {
+    found->attributes = data_.dwFileAttributes;
+    Utf16ToUtf8(data_.cFileName, -1, found->name, sizeof found->name);
+}
+
 int ForEachFileWith(const char* pattern, void* receiver, FileCallback callback, int userData,
                     const int* stopFlag) {
-    WIN32_FIND_DATAA found;
+    FoundFile found;
     FindSearch search(pattern, &found);
     if (!search.Found()) return 0;
     int count = 0;
     do {
         if (stopFlag && *stopFlag) break;
-        if (found.cFileName[0] == '.') continue;
+        if (found.name[0] == '.') continue;
         ++count;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (found.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         // A name cut to fit would name another file; such a name is not handed on.
         char fullPath[kFilePathCapacity];
-        if (TextLength(found.cFileName) > kFileNameCapacity - 1) continue;
-        if (!PathJoin(pattern, found.cFileName, fullPath, sizeof fullPath)) continue;
+        if (TextLength(found.name) > kFileNameCapacity - 1) continue;
+        if (!PathJoin(pattern, found.name, fullPath, sizeof fullPath)) continue;
         if (!callback(receiver, fullPath, userData)) break;
     } while (search.Next(&found));
     return count;

@@ -31,21 +31,28 @@ class H_FILE {
 // fit in capacity: a cut path names another file.
 char* PathJoin(const char* pattern, const char* name, char* output, int capacity);
 
+// A file found by FindSearch: its name as UTF-8 (three bytes a unit: every name fits whole).
+struct FoundFile {
+    DWORD attributes;
+    char name[3 * MAX_PATH];
+};
+
 // Owns a search handle so that every path out of the enumeration closes it.
 class FindSearch {
   public:
-    FindSearch(const char* pattern, WIN32_FIND_DATAA* found)
-        : handle_(FindFirstFileA(pattern, found)) {}
+    FindSearch(const char* pattern, FoundFile* found);
     ~FindSearch() {
         if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
     }
     FindSearch(const FindSearch&) = delete;
     FindSearch& operator=(const FindSearch&) = delete;
     bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_DATAA* found) { return FindNextFileA(handle_, found) != 0; }
+    bool Next(FoundFile* found);
 
   private:
+    void Take(FoundFile* found);
     HANDLE handle_;
+    WIN32_FIND_DATAW data_;
 };
 
 // Called for each file found; returns 0 to stop the enumeration.

@@ -1,5 +1,6 @@
-// Thin forwarders over five Windows calls: each passes its arguments unchanged and returns
-// the call's result. Callers go through them so that one place names these calls.
+// Thin forwarders over five Windows calls: each passes its arguments unchanged (texts and paths,
+// UTF-8, as UTF-16) and returns the call's result. Callers go through them so that one place
+// names these calls.
 #pragma once
 #include <windows.h>
 

@@ -159,9 +159,7 @@ TEST(Decompress, ErrorsAreReportedOnChannel69ThenChannel0) {
     EXPECT_TRUE(payload.texts.empty());
     EXPECT_EQ(Decompress(stream.data(), int(stream.size()), out, 2), 0);
     ASSERT_EQ(payload.texts.size(), 1u);
-    EXPECT_EQ(payload.texts[0], "Erreur en d\xE9"
-                                "compr\xE9"
-                                "ssion code 25");
+    EXPECT_EQ(payload.texts[0], "Erreur en d\u00e9compr\u00e9ssion code 25");
     EXPECT_EQ(all.texts, payload.texts);
 }
 

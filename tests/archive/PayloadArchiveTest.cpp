@@ -12,9 +12,7 @@
 namespace {
 
 const char kCheckwordText[] = "Checkword erreur";
-const char kDamagedText[] = "Entr\xE9"
-                            "e endommag\xE9"
-                            "e";
+const char kDamagedText[] = "Entr\u00e9e endommag\u00e9e";
 
 PayloadArchive View(const Bytes& bytes) {
     PayloadArchive a;
@@ -215,9 +213,7 @@ TEST(ReadEntry, DecodingErrorStillReadsButLeavesTheBuffer) {
     EXPECT_EQ(a.ReadEntry(0, nullptr, 0, nullptr, 0, buffer.data(), &length), 1);
     EXPECT_EQ(length, 3);
     EXPECT_EQ(buffer, Bytes(13, 0));
-    EXPECT_EQ(payload.texts, std::vector<std::string>{"Erreur en d\xE9"
-                                                      "compr\xE9"
-                                                      "ssion code 21"});
+    EXPECT_EQ(payload.texts, std::vector<std::string>{"Erreur en d\u00e9compr\u00e9ssion code 21"});
 }
 
 struct DamageRow {

@@ -1,6 +1,6 @@
 // Reads a message box for the e2e tests, which xdotool cannot do: waits up to 20 seconds for a
 // visible dialog whose caption is the argument, prints each text it shows as a line
-// "text=<hex of the bytes>", then closes it with OK. Exit code 1 when none came.
+// "text=<hex of its UTF-16LE units>", then closes it with OK. Exit code 1 when none came.
 #include <windows.h>
 #include <stdio.h>
 
@@ -23,13 +23,13 @@ BOOL CALLBACK FindBox(HWND window, LPARAM) {
 
 BOOL CALLBACK PrintText(HWND child, LPARAM) {
     char name[64];
-    char text[2048];
+    wchar_t text[2048];
     GetClassNameA(child, name, sizeof name);
-    int length = GetWindowTextA(child, text, sizeof text);
+    int length = GetWindowTextW(child, text, 2048);
     if (lstrcmpiA(name, "Static") != 0 || length == 0) return TRUE;
     printf("text=");
     for (int i = 0; i < length; ++i)
-        printf("%02x", static_cast<unsigned char>(text[i]));
+        printf("%02x%02x", text[i] & 0xFF, text[i] >> 8);
     printf("\n");
     return TRUE;
 }

@@ -154,18 +154,19 @@ class Case:
         with open(self.exe, "wb") as f:
             f.write(image)
 
-    def run(self, tail="", interact=None, temp=None, elevated=False):
+    def run(self, tail="", interact=None, temp=None, elevated=False, locale=None):
         """Starts the installer with tail as its command line, unelevated unless asked;
         interact(case) drives it while it runs. Returns once the installer and every program it
-        started have ended."""
+        started have ended. locale (a UTF-8 one such as ru_RU.UTF-8) sets Windows' ANSI code
+        page for the run."""
         job = os.path.join(self.root, "job.txt")
         lines = [windows_path(temp or self.temp), windows_path(self.log),
                  windows_path(self.exe), tail, "elevated" if elevated else ""]
         with open(job, "wb") as f:
-            f.write("\r\n".join(lines).encode("cp1252"))
+            f.write("\r\n".join(lines).encode("utf-8"))
         process = subprocess.Popen(self.env.wine_command([self.env.config.launch,
                                                           windows_path(job)]),
-                                   env=self.env.wine_env, stdout=subprocess.PIPE,
+                                   env=self.env.locale_env(locale), stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, text=True)
         try:
             if interact:
@@ -181,7 +182,7 @@ class Case:
         if not os.path.exists(self.log):
             return []
         with open(self.log, "rb") as f:
-            text = f.read().decode("cp1252")
+            text = f.read().decode("utf-8")
         entries = []
         for block in text.split("[probe]\n")[1:]:
             entries.append(dict(line.split("=", 1) for line in block.splitlines() if "=" in line))
@@ -314,6 +315,20 @@ class Environment:
         subprocess.run(["wineserver", "-k"], env=self.wine_env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run(["wineserver", "-w"], env=self.wine_env, check=False, timeout=60)
+
+    def locale_env(self, locale):
+        """The Wine settings with locale, made with localedef in the work folder if the system
+        lacks it (its sources come with the locales package)."""
+        if not locale:
+            return self.wine_env
+        folder = os.path.join(self.config.work, "locales")
+        if not os.path.isdir(os.path.join(folder, locale)):
+            os.makedirs(folder, exist_ok=True)
+            language, charset = locale.split(".")
+            subprocess.run(["localedef", "-i", language, "-f", charset,
+                            os.path.join(folder, locale)], check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        return dict(self.wine_env, SFX_WINE_LOCALE=locale, LOCPATH=folder)
 
     def wine_command(self, args):
         return [self.config.wine_run] + args

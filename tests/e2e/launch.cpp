@@ -1,9 +1,9 @@
 // Starts an installer the way the e2e tests need it: with TEMP and TMP pointing where the test
 // wants, PROBE_LOG set, and an exact command line (Wine's own argument quoting would change it).
-// The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
-// command tail; a fifth line "elevated" keeps the launcher's own elevated token. Otherwise the
-// program runs with the user's limited token, as a double-click starts it on Windows (Wine
-// runs every program elevated). Prints the program's full 32-bit exit code, then waits until every
+// The job file holds four lines of UTF-8: temporary folder (empty: unchanged), probe log, program
+// path, command tail; a fifth line "elevated" keeps the launcher's own elevated token. Otherwise
+// the program runs with the user's limited token, as a double-click starts it on Windows (Wine runs
+// every program elevated). Prints the program's full 32-bit exit code, then waits until every
 // process it started, grandchildren included, has ended, so the test reads a finished probe log.
 #include <windows.h>
 #include <stdio.h>
@@ -77,20 +77,26 @@ int main(int argc, char** argv) {
     if (SplitLines(job, lines) < 3) return Fail("job lines");
     const char* tail = lines[3] ? lines[3] : "";
 
-    if (lines[0][0]) {
-        SetEnvironmentVariableA("TEMP", lines[0]);
-        SetEnvironmentVariableA("TMP", lines[0]);
+    static wchar_t temp[kJobCapacity], log[kJobCapacity], program[kJobCapacity],
+        wideTail[kJobCapacity];
+    MultiByteToWideChar(CP_UTF8, 0, lines[0], -1, temp, kJobCapacity);
+    MultiByteToWideChar(CP_UTF8, 0, lines[1], -1, log, kJobCapacity);
+    MultiByteToWideChar(CP_UTF8, 0, lines[2], -1, program, kJobCapacity);
+    MultiByteToWideChar(CP_UTF8, 0, tail, -1, wideTail, kJobCapacity);
+    if (temp[0]) {
+        SetEnvironmentVariableW(L"TEMP", temp);
+        SetEnvironmentVariableW(L"TMP", temp);
     }
-    SetEnvironmentVariableA("PROBE_LOG", lines[1]);
+    SetEnvironmentVariableW(L"PROBE_LOG", log);
 
     // Built by hand: wsprintf stops at 1024 characters, and the tests pass longer tails.
-    static char command[kJobCapacity + 8];
-    lstrcpyA(command, "\"");
-    lstrcatA(command, lines[2]);
-    lstrcatA(command, "\"");
-    if (*tail) {
-        lstrcatA(command, " ");
-        lstrcatA(command, tail);
+    static wchar_t command[kJobCapacity + 8];
+    lstrcpyW(command, L"\"");
+    lstrcatW(command, program);
+    lstrcatW(command, L"\"");
+    if (*wideTail) {
+        lstrcatW(command, L" ");
+        lstrcatW(command, wideTail);
     }
 
     // The first window of a Wine session starts the session's desktop process: let it start
@@ -102,7 +108,7 @@ int main(int argc, char** argv) {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(jobObject, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     HANDLE token = nullptr, primary = nullptr;
@@ -115,9 +121,9 @@ int main(int argc, char** argv) {
                               TokenPrimary, &primary))
             return Fail("limited token");
     }
-    if (!(primary ? CreateProcessAsUserA(primary, lines[2], command, nullptr, nullptr, FALSE,
+    if (!(primary ? CreateProcessAsUserW(primary, program, command, nullptr, nullptr, FALSE,
                                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)
-                  : CreateProcessA(lines[2], command, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                  : CreateProcessW(program, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                                    nullptr, nullptr, &startup, &process)))
         return Fail("start");
     AssignProcessToJobObject(jobObject, process.hProcess);

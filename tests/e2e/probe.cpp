@@ -1,5 +1,6 @@
 // The e2e tests' stand-in for a payload program (pre-install check or install.exe). It appends
-// to the log named by PROBE_LOG what the installer gave it, then exits with the code written in
+// to the log named by PROBE_LOG what the installer gave it (its path, folder and UTF-16 command
+// line, written as UTF-8), then exits with the code written in
 // exitcode.txt beside it (0 when that file is absent).
 // With PROBE_HOLD naming a file, it holds that file open instead (others may read it, not
 // delete it), writes "<file>.held" once it does, and lets go when "<file>.release" appears or
@@ -13,21 +14,24 @@ void Put(HANDLE log, const char* text) {
     WriteFile(log, text, lstrlenA(text), &written, nullptr);
 }
 
-void PutLine(HANDLE log, const char* key, const char* value) {
+void PutLine(HANDLE log, const char* key, const wchar_t* value) {
+    static char text[65536];
+    if (!WideCharToMultiByte(CP_UTF8, 0, value, -1, text, sizeof text, nullptr, nullptr))
+        text[0] = '\0';
     Put(log, key);
-    Put(log, value);
+    Put(log, text);
     Put(log, "\n");
 }
 
-DWORD ReadExitCode(const char* selfPath) {
-    char path[MAX_PATH + 16];
-    lstrcpynA(path, selfPath, MAX_PATH);
-    char* slash = path;
-    for (char* p = path; *p; ++p)
+DWORD ReadExitCode(const wchar_t* selfPath) {
+    wchar_t path[MAX_PATH + 16];
+    lstrcpynW(path, selfPath, MAX_PATH);
+    wchar_t* slash = path;
+    for (wchar_t* p = path; *p; ++p)
         if (*p == '\\') slash = p + 1;
-    lstrcpyA(slash, "exitcode.txt");
+    lstrcpyW(slash, L"exitcode.txt");
     HANDLE file =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     char digits[16] = {};
     DWORD got = 0;
@@ -59,11 +63,11 @@ int Hold(const char* path) {
 int main() {
     char holdPath[MAX_PATH] = {};
     if (GetEnvironmentVariableA("PROBE_HOLD", holdPath, MAX_PATH)) return Hold(holdPath);
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    char folder[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, folder);
-    DWORD code = ReadExitCode(self);
+    wchar_t wideSelf[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, wideSelf, MAX_PATH);
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    DWORD code = ReadExitCode(wideSelf);
 
     char logPath[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("PROBE_LOG", logPath, MAX_PATH)) return static_cast<int>(code);
@@ -75,12 +79,12 @@ int main() {
         if (log == INVALID_HANDLE_VALUE) Sleep(20);
     }
     if (log == INVALID_HANDLE_VALUE) return static_cast<int>(code);
-    char number[16];
-    wsprintfA(number, "%lu", code);
+    wchar_t number[16];
+    wsprintfW(number, L"%lu", code);
     Put(log, "[probe]\n");
-    PutLine(log, "self=", self);
+    PutLine(log, "self=", wideSelf);
     PutLine(log, "cwd=", folder);
-    PutLine(log, "cmdline=", GetCommandLineA());
+    PutLine(log, "cmdline=", GetCommandLineW());
     PutLine(log, "exit=", number);
     CloseHandle(log);
     return static_cast<int>(code);

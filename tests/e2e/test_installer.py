@@ -40,6 +40,18 @@ class InstallerTest(unittest.TestCase):
         case.build()
         return case
 
+    def lingering_case(self):
+        """A product whose extraction dialog stays on screen for a moment: what an earlier run
+        left takes a while to clean."""
+        case = self.case()
+        case.add_descriptor("Mon logiciel \xe9t\xe9")
+        case.add_probe("install.exe")
+        case.build()
+        os.makedirs(case.extraction)
+        for i in range(3000):
+            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        return case
+
     def assertEnded(self, run, exit_code=0):
         """The installer ended by itself with exit_code, and so did all it started."""
         self.assertIsNone(run.error)
@@ -235,14 +247,7 @@ class Extraction(InstallerTest):
 
     def test_dialogs_on_screen(self):
         """Screenshots of both dialogs; the extraction dialog shows its text while it works."""
-        case = self.case()
-        case.add_descriptor("Mon logiciel \xe9t\xe9")
-        case.add_probe("install.exe")
-        case.build()
-        # What an earlier run left keeps the extraction dialog on screen for a moment.
-        os.makedirs(case.extraction)
-        for i in range(3000):
-            open(os.path.join(case.extraction, "ancien%04d.tmp" % i), "w").close()
+        case = self.lingering_case()
         shots = []
 
         def confirm_then_capture(c):
@@ -285,12 +290,60 @@ class Branded(InstallerTest):
         self.assertEqual(["install.exe", "produit.kvr"], case.extracted())
 
 
-def read_message_box():
+class Locales(InstallerTest):
+    """Systems whose code page is not 1252: a temporary folder in Chinese, a French entry name,
+    an argument outside the code page, and the French texts on screen."""
+
+    TAIL = "auto=1 INSTALLDIR=D:\\\u8f6f\u4ef6\\\u0416"
+
+    def install_on(self, locale):
+        case = self.case(temp_name=os.path.join("\u5f20\u4f1f", "Temp"))
+        case.add_descriptor("Mon logiciel \xe9t\xe9")
+        case.add_probe("AutoInst_check.exe", exit_code=1)
+        case.add_probe("install.exe")
+        case.add("donn\xe9es.dat", "contenu")
+        case.build()
+        run = case.run(self.TAIL, locale=locale)
+        self.assertEnded(run)
+        self.assertEqual(["AutoInst_check.exe", "donn\xe9es.dat", "exitcode.txt", "install.exe",
+                          "produit.kvr"], case.extracted())
+        self.assertStartedOnce(run, "AutoInst_check.exe")
+        # The command line as install.exe reads it in UTF-16, whole.
+        self.assertStartedOnce(run, "install.exe", self.TAIL)
+
+    def test_cyrillic_code_page(self):
+        self.install_on("ru_RU.UTF-8")
+
+    def test_chinese_code_page(self):
+        self.install_on("zh_CN.UTF-8")
+
+    def test_french_texts_on_a_cyrillic_system(self):
+        """Screenshots of both dialogs under code page 1251; the confirmation's text as shown."""
+        case = self.lingering_case()
+        shots, texts = [], []
+
+        def capture(c):
+            confirmation = c.wait_window()
+            shots.append(c.screenshot("confirmation-dialog-1251.png", confirmation))
+            # The dialog has no caption; reading it confirms it.
+            texts.extend(read_message_box(""))
+            extraction = c.wait_window(exclude=(confirmation,))
+            shots.append(c.screenshot("extraction-dialog-1251.png", extraction))
+
+        run = case.run("-s", interact=capture, locale="ru_RU.UTF-8")
+        self.assertEnded(run)
+        self.assertEqual(2, len(shots))
+        self.assertIn("Ce programme va lancer l'installation de :\r\n\r\nMon logiciel \xe9t\xe9",
+                      texts)
+        self.assertStartedOnce(run, "install.exe", "-s")
+
+
+def read_message_box(caption=harness.TITLE):
     """The texts of the installer's message box, once it shows; the box is then closed."""
-    result = subprocess.run(ENV.wine_command([os.environ["E2E_BOXTEXT"], harness.TITLE]),
+    result = subprocess.run(ENV.wine_command([os.environ["E2E_BOXTEXT"], caption]),
                             env=ENV.wine_env, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True, timeout=120)
-    return [bytes.fromhex(line[5:]).decode("cp1252") for line in result.stdout.splitlines()
+    return [bytes.fromhex(line[5:]).decode("utf-16-le") for line in result.stdout.splitlines()
             if line.startswith("text=")]
 
 

@@ -59,15 +59,13 @@ TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
          {{"p.kvr", "Install=Mon logiciel\r\nVersion=2", kMethodCompressedInverted}},
          "Mon logiciel",
          ""},
-        {"accented bytes are kept; the tab ends",
+        {"accented bytes are kept, as UTF-8; the tab ends",
          {{"p.kvr",
            "Install=Caf\xE9"
            " cr\xE8"
-           "me\tx",
+           "me \x80\x9F\tx",
            kMethodPlain}},
-         "Caf\xE9"
-         " cr\xE8"
-         "me",
+         "Caf\u00e9 cr\u00e8me \u20ac\u0178",
          ""},
         {"the key is found after a NUL and the data's end ends the value",
          {{"p.kvr",
@@ -75,13 +73,12 @@ TEST(SurveyArchive, FindsTheProductNameAndThePreInstallProgram) {
                        "s",
                        17),
            kMethodCompressed}},
-         "Apr\xE8"
-         "s",
+         "Apr\u00e8s",
          ""},
         {"a key beyond the data is not found", {{"p.kvr", "Install"}}, "", ""},
-        {"a long value is cut to the buffer",
+        {"a long value is cut to 127 characters",
          {{"p.kvr", "Install=" + longValue}},
-         std::string(kProductNameCapacity - 1, 'P'),
+         std::string(127, 'P'),
          ""},
         {"one entry can be both",
          {{"AutoInst_x.kvr.exe", "Install=Les deux"}},
@@ -131,9 +128,7 @@ TEST(SurveyArchive, ADescriptorWithoutMemoryIsReportedAndALaterOneCounts) {
     EXPECT_EQ(0, Survey(payload.View(), &product, &preInstall, &fault));
     EXPECT_EQ("big.kvr", fault);
     EXPECT_EQ("Produit", product);
-    EXPECT_EQ(std::vector<std::string>{"M\xE9"
-                                       "moire insuffisante : big.kvr"},
-              log.texts);
+    EXPECT_EQ(std::vector<std::string>{"M\u00e9moire insuffisante : big.kvr"}, log.texts);
     EXPECT_EQ(log.texts, all.texts);
 }
 

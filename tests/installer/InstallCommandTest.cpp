@@ -88,6 +88,14 @@ TEST(InstallCommand, AutoOnlyInTheFirst255Characters) {
     EXPECT_EQ(0, AutoConfirms(nullptr));
     EXPECT_EQ(1, AutoConfirms((std::string(249, ' ') + "auto=1").c_str()));
     EXPECT_EQ(0, AutoConfirms((std::string(250, ' ') + "auto=1").c_str()));
+    // Characters, not bytes: Cyrillic takes two bytes, a character past U+FFFF two units.
+    std::string cyrillic;
+    for (int i = 0; i < 249; ++i)
+        cyrillic += "\u0416";
+    EXPECT_EQ(1, AutoConfirms((cyrillic + "auto=1").c_str()));
+    EXPECT_EQ(0, AutoConfirms((cyrillic + "\u0416auto=1").c_str()));
+    EXPECT_EQ(0, AutoConfirms((std::string(246, ' ') + "\U0001F600\U0001F600auto=1").c_str()));
+    EXPECT_EQ(1, AutoConfirms((std::string(247, ' ') + "\U0001F600auto=1").c_str()));
 }
 
 } // namespace

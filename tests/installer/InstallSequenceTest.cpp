@@ -15,8 +15,8 @@ TEST(InstallSequence, NoExtractionNothingStartedAndOnlyOnce) {
     // auto=1: the failure goes to the log, no message box waits for a click.
     EXPECT_EQ(kFailureDialog, host->RunSequence("auto=1"));
     ASSERT_EQ(2u, dialogs.texts.size()) << "the dialog failure, then the sequence's report";
-    EXPECT_EQ("La fen\xEAtre d'installation n'a pas pu \xEAtre affich\xE9"
-              "e.\r\n\r\nInstallation interrompue.",
+    EXPECT_EQ("La fen\u00eatre d'installation n'a pas pu \u00eatre affich\u00e9e.\r\n\r\n"
+              "Installation interrompue.",
               dialogs.texts[1]);
     EXPECT_TRUE(processes.texts.empty()) << "no program start was even tried";
     // A second command, as another program could post one while the first run waits.

@@ -66,8 +66,8 @@ TEST_F(LaunchProgramTest, TooLongPathNotCutIntoAnother) {
 
 // Windows refuses CreateProcess with error 740 for a program whose manifest asks for more rights;
 // Wine never does, so the refusal is played here.
-BOOL WINAPI RefuseForElevation(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                               DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION) {
+BOOL WINAPI RefuseForElevation(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                               DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) {
     SetLastError(740);
     return FALSE;
 }
