@@ -25,7 +25,8 @@ suite "win32 tests (Wine, $line)" \
     ctest --test-dir build/win32 --output-on-failure --no-tests=error -j "$(nproc)"
 suite "fuzzers (brief)" scripts/fuzz.sh 10
 asan() {
-    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON >/dev/null &&
+    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSFX_SANITIZE=ON \
+        -DSFX_HOST_ONLY=OFF >/dev/null &&
         cmake --build build/asan -j "$(nproc)" &&
         ctest --test-dir build/asan --output-on-failure --no-tests=error -j "$(nproc)"
 }

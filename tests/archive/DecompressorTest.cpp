@@ -111,7 +111,7 @@ TEST(Decompress, ValidStreamsDecodeExactly) {
 
 struct BadRow {
     const char* what;
-    const char* stream;
+    std::string stream;
     int decodedSize;
     int code;
 };
@@ -140,6 +140,8 @@ TEST(Decompress, MalformedStreamsGiveTheirCode) {
         {"control", "40 FF 61 FF 01 03", 4, 0},
         {"E as the last byte", "40 FF 61 FF", 4, kErrRefTruncated},
         {"E as the last but one byte", "40 FF 61 FF 01", 4, kErrRefTruncated},
+        {"a block's worth of literals, then E as the last but one byte",
+         "40 FF " + std::string(2 * 62, '6') + " FF 01", 100, kErrRefTruncated},
         {"control", "40 FF 61 62 FF 02 01", 3, 0},
         {"distance past the output", "40 FF 61 62 FF 03 01", 3, kErrDistance},
         {"references fill their block exactly", "40 FF 61 FF 01 FF", 0, kErrCopyOverflow},
@@ -147,6 +149,7 @@ TEST(Decompress, MalformedStreamsGiveTheirCode) {
         {"control", "20 FE 62 FE 02", 3, 0},
         {"R as the last byte", "20 FE 62 FE", 3, kErrRunTruncated},
         {"run outgrows the destination", "20 FE 62 FE 05", 3, kErrRunOverflow},
+        {"run outgrows the destination by one byte", "20 FE 62 FE 03", 3, kErrRunOverflow},
         {"literal outgrows the destination", "20 FE 62 63", 1, kErrRunOverflow},
         {"R R outgrows the destination", "20 FE 62 FE FE", 1, kErrRunOverflow},
         {"control", "00 41 42", 2, 0},
@@ -154,7 +157,7 @@ TEST(Decompress, MalformedStreamsGiveTheirCode) {
     };
     for (const BadRow& row : rows) {
         SCOPED_TRACE(std::string(row.what) + ": " + row.stream);
-        Outcome o = Decode(Hex(row.stream), row.decodedSize);
+        Outcome o = Decode(Hex(row.stream.c_str()), row.decodedSize);
         EXPECT_EQ(o.code, row.code);
         EXPECT_EQ(o.ok, row.code == 0);
     }

@@ -301,10 +301,12 @@ TEST(ReadEntry, DamagedArchiveHeaders) {
     Bytes past = valid;
     PutWord(past, 0, uint32_t(valid.size() + 1));
     EXPECT_EQ(NameOf(View(past), 0), "<none>");
-    Bytes negative = valid;
-    PutWord(negative, 0, 0xFFFFFFF0);
-    EXPECT_EQ(NameOf(View(negative), 0), "<none>");
-    EXPECT_EQ(payload.texts, std::vector<std::string>(6, kDamagedText));
+    for (uint32_t first : {0xFFFFFFF0u, 0x80000000u}) {
+        Bytes negative = valid;
+        PutWord(negative, 0, first);
+        EXPECT_EQ(NameOf(View(negative), 0), "<none>") << first;
+    }
+    EXPECT_EQ(payload.texts, std::vector<std::string>(7, kDamagedText));
     // Any cut of a valid archive reads only what lies inside it: a cut inside the entry's
     // header ends the walk, a later one leaves an entry that runs past the end.
     for (size_t cut = 4; cut < valid.size(); ++cut) {
@@ -351,9 +353,30 @@ TEST(EntryCursor, WalksOnceAndEndsWhereReadEntryEnds) {
     EXPECT_EQ(nowhere.Index(), 0);
 }
 
+// All three stages, each near its most: the prefix-class codes of one back-reference token take
+// 6 bits, each token repeats 255 bytes of runs, each run gives 255 bytes. Decodes to 41 42 43,
+// then 4 + 255 * (1 + 255 * tokens / 2) zeros in all (tokens even).
+Bytes DeepStream(int tokens) {
+    Bytes stream = Hex("70 FE FD 00 00 08 FD 02 FF 41 42 43 00 FE");
+    int bits = 0;
+    auto put = [&](unsigned code, int length) {
+        for (int k = length - 1; k >= 0; --k, ++bits) {
+            if (bits % 8 == 0) stream.push_back(0);
+            stream.back() |= ((code >> k) & 1) << (7 - bits % 8);
+        }
+    };
+    for (unsigned place = 0; place < 5; ++place) // the literals 41 42 43 00 FE
+        put(0x100 | place, 12);
+    put(1, 3); // FF: R FF is a run of 255
+    for (int k = 0; k < tokens; ++k)
+        put(0x29, 6); // FD 02 FF: repeat R FF 255 bytes long
+    return stream;
+}
+
 // Every way an entry's data can fail, told apart, with a sound control for each method.
 TEST(ArchiveEntry, DecodeDataTellsTheFaultsApart) {
     const Bytes abc = Hex("10 11 01 03 41 42 43 B4");
+    const Bytes deep = DeepStream(20);
     const struct {
         const char* what;
         Bytes entry;
@@ -372,6 +395,8 @@ TEST(ArchiveEntry, DecodeDataTellsTheFaultsApart) {
         {"method word 4", MakeEntry(4, "a", "", 3, Hex("61 62 63")), kReadNoData, 0},
         {"compressed, a size no 8-byte stream reaches", MakeEntry(2, "a", "", 8 * 87040 + 1, abc),
          kReadSizeMismatch, -1},
+        {"compressed, beyond what back-references and runs alone reach",
+         MakeEntry(2, "a", "", 4 + 255 * (1 + 255 * 10), deep), kReadSound, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -37,6 +37,10 @@ expect_refused "$dir/x" "$dir/in.txt" "$dir/x" --stages pq
 expect_refused "$dir/x" "$dir/in.txt" "$dir/x" --stages
 expect_refused "$dir/x" "$dir/in.txt"
 expect_refused "$dir/x" "$dir" "$dir/x"
+truncate -s $((256 * 1024 * 1024 + 1)) "$dir/big" # one byte over what an entry may hold
+expect_refused "$dir/x" "$dir/big" "$dir/x"
+grep -q "larger than an installer can hold" "$dir/err" || fail "reason for a file over the cap"
+rm "$dir/big"
 for level in "--level 0" "--level 10" "--level x" "--level=" -0 -10; do
     # shellcheck disable=SC2086
     expect_refused "$dir/x" "$dir/in.txt" "$dir/x" $level

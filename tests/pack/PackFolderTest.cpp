@@ -1,6 +1,7 @@
 // Packing a folder: entry order, times, names and limits.
 #include "archive/PayloadArchive.h"
 #include "support/FileTimeInfo.h"
+#include "tools/pack/NativeFile.h"
 #include "tools/pack/PackFolder.h"
 #include "tools/pack/RegularFile.h"
 #include "tests/pack/RandomBytes.h"
@@ -341,6 +342,19 @@ TEST(PackFolder, MissingFolderBadMethodAndOversizedFile) {
     fs::resize_file(big, kMaxEntryBytes + 1);
     EXPECT_FALSE(Pack(f, &archive, &error));
     EXPECT_NE(error.find("larger than an installer can hold"), std::string::npos) << error;
+}
+
+// The output's temporary file is created only where nothing stands yet.
+TEST(CreateNewFile, AnExistingFileIsTakenNotOpened) {
+    Folder f("create");
+    std::string error;
+    bool taken = true;
+    ScopedFile created(CreateNewFile(f.Path() + "/new", &taken, &error));
+    EXPECT_NE(created.Get(), kNoFile) << error;
+    EXPECT_FALSE(taken);
+    ScopedFile existing(CreateNewFile(f.Put("old", "x"), &taken, &error));
+    EXPECT_EQ(existing.Get(), kNoFile);
+    EXPECT_TRUE(taken);
 }
 
 #ifndef _WIN32

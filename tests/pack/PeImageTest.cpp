@@ -374,6 +374,14 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
          "runs past its section"},
         {"type name past the section",
          [](auto& f, auto&, size_t r) { Put32(f, r + 16, 0xFFFFFFF0); }, "runs past its section"},
+        {"type name whose 4 units end 2 bytes past the section",
+         [](auto& f, auto& p, size_t r) {
+             const PeSection& s = p.sections.back(); // the resources
+             size_t at = s.rawPointer + s.rawSize - 8;
+             f[at] = 4, f[at + 1] = 0;
+             Put32(f, r + 16, 0x80000000u | uint32_t(at - r));
+         },
+         "runs past its section"},
         {"data outside the file",
          [&](auto& f, auto&, size_t r) { Put32(f, DataEntries(f, r)[0], 0x7FFFFFF0); },
          "outside the file"},
@@ -423,6 +431,23 @@ TEST(PeReader, DamagedImagesAreRefusedWithAReason) {
         std::vector<uint8_t> f(stub.begin(), stub.begin() + length), out;
         EXPECT_FALSE(InsertPayloadIntoPe(f, {1}, &out, &error)) << length;
     }
+}
+
+// Leaves that no section can hold are refused before anything is copied: their data lies
+// nowhere.
+TEST(BuildResourceSection, RefusesTwoGibibytesOfData) {
+    const uint8_t nothing[1] = {0};
+    std::vector<ResourceLeaf> leaves(2);
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        leaves[i].type.id = 10;
+        leaves[i].name.id = uint32_t(i + 1);
+        leaves[i].data = nothing;
+        leaves[i].size = 0x40000000;
+    }
+    std::vector<uint8_t> section;
+    std::string error;
+    EXPECT_FALSE(BuildResourceSection(&leaves, 0x1000, &section, &error));
+    EXPECT_EQ(error, "resources too large");
 }
 
 // Random damage to the headers and the resource tree: every image is either refused or gives

@@ -143,6 +143,9 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
     tooLarge.AddStored("big.bin", "", {1, 2, 3, 4}, int32_t(kMaxEntryBytes + 1), kMethodPlain);
     std::string tooLargeArchive = ScratchPath("too_large.arc");
     SaveFile(tooLargeArchive, tooLarge.Bytes());
+    std::string hugeArchive = ScratchPath("huge.arc"); // sparse
+    SaveFile(hugeArchive, {});
+    fs::resize_file(hugeArchive, kMaxPayloadBytes + 1);
 
     struct Row {
         std::string args;
@@ -182,6 +185,8 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
          "checkword"},
         {"exe --payload '" + tooLargeArchive + "' --stub '" + stub + "'",
          "entry above pack's limit", "entry 0 big.bin: decoded size 268435457 is above"},
+        {"exe --payload '" + hugeArchive + "' --stub '" + stub + "'", "archive above 1 GiB",
+         "payload larger than an installer can hold"},
         {"exe '" + good + "' --payload '" + archive + "' --stub '" + stub + "'",
          "folder and archive", "either DIR or --payload"},
     };
@@ -196,6 +201,7 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.why << ": " << r.err;
         EXPECT_TRUE(fs::is_empty(output)) << row.why;
     }
+    fs::remove(hugeArchive);
 }
 
 // The flags that let links and subfolders through, and the progress line, which only a terminal

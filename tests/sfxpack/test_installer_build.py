@@ -10,13 +10,15 @@ import tempfile
 import unittest
 import xml.etree.ElementTree
 
+from win32_stub import stub_or_skip
+
 try:
     import pefile
 except ImportError:
     sys.exit("python3-pefile is missing: run scripts/deps.sh")
 
 SFXPACK = os.environ["SFXPACK"]
-STUB = os.environ["STUB"]
+STUB = stub_or_skip()
 DEMO = os.environ["DEMO"]
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 VERSION_INFO = {
@@ -144,6 +146,12 @@ class Branding(BuildTest):
             self.assertEqual(stub[key], found[key], key)
 
         self.assertEqual(VERSION_INFO, strings_of(pe))
+        # A string's value length counts its terminator; a node's key follows its 6-byte header.
+        version = found[(RT_VERSION, 1)]
+        for name, value in VERSION_INFO.items():
+            key = version.index(name.encode("utf-16-le") + b"\0\0")
+            self.assertEqual(len(value.encode("utf-16-le")) // 2 + 1,
+                             struct.unpack_from("<H", version, key - 4)[0], name)
         fixed = pe.VS_FIXEDFILEINFO[0]
         self.assertEqual((0x00020005, 0x0011012D), (fixed.FileVersionMS, fixed.FileVersionLS))
         self.assertEqual((0x00020005, 0), (fixed.ProductVersionMS, fixed.ProductVersionLS))
@@ -225,20 +233,38 @@ class Refusals(BuildTest):
         struct.pack_into("<I", data, entry.struct.get_file_offset(), 23)
         with open(self.path("nomanifest.exe"), "wb") as f:
             f.write(data)
-        with open(self.path("bad.ico"), "wb") as f:
-            f.write(struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1,
-                                                              32, 5000, 22) + b"x" * 10)
+        # A stub whose last icon image has id 0xFFFE: room for one image more, not two.
+        entry = [e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == RT_ICON][0]
+        data = bytearray(read(STUB))
+        struct.pack_into("<I", data, entry.directory.entries[-1].struct.get_file_offset(), 0xFFFE)
+        with open(self.path("highicon.exe"), "wb") as f:
+            f.write(data)
+        directory = struct.pack("<HHH", 0, 1, 1)
+        icons = {"bad.ico": directory + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, 5000, 22)
+                 + b"x" * 10,
+                 "empty_image.ico": directory + struct.pack("<BBBBHHII", 16, 16, 0, 0, 1, 32, 0,
+                                                            22),
+                 "cut.ico": directory + b"\0" * 12}
+        for name, icon in icons.items():
+            with open(self.path(name), "wb") as f:
+                f.write(icon)
         ok = ["exe", self.payload]
         rows = [
             (ok + ["--stub", self.path("nomanifest.exe")], {}, "no application manifest"),
             (ok + ["--elevation", "admin"], {}, "--elevation"),
             (ok + ["--icon", self.path("bad.ico")], {}, "outside the file"),
+            (ok + ["--icon", self.path("empty_image.ico")], {}, "outside the file"),
+            (ok + ["--icon", self.path("cut.ico")], {}, "cut short"),
+            (ok + ["--stub", self.path("highicon.exe"), "--icon",
+                   self.make_icon("two.ico", [16, 32])], {}, "no icon ids left"),
             (ok + ["--icon", STUB], {}, "not an icon file"),
             (ok + ["--icon", "/dev/zero"], {}, "/dev/zero is not a regular file"),
             (ok + ["--icon", self.path("none.ico")], {}, "No such file"),
             (ok + ["--version-info", "Product=x"], {}, "not one of"),
             (ok + ["--version-info", "FileVersion=v1"], {}, "numbers"),
             (ok + ["--version-info", "FileVersion=1.70000"], {}, "numbers"),
+            (ok + ["--version-info", "FileVersion=65536"], {}, "numbers"),
+            (ok + ["--version-info", "Comments=" + "x" * 1001], {}, "at most 1000 bytes"),
             (ok + ["--version-info", "ProductName"], {}, "NAME=VALUE"),
             (ok + ["--version-info", "ProductName=a", "--version-info", "ProductName=b"], {},
              "twice"),

@@ -9,6 +9,10 @@ import subprocess
 import tempfile
 import unittest
 
+from win32_stub import stub_or_skip
+
+stub_or_skip()
+
 
 def run(*args, cwd=None):
     result = subprocess.run(list(args), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
