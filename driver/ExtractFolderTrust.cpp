@@ -43,52 +43,12 @@ DWORD AttributesOf(HANDLE handle) {
     return info.dwFileAttributes;
 }
 
-int FinalPath(HANDLE handle, char* path, int capacity) {
-    DWORD length = GetFinalPathNameByHandleA(handle, path, static_cast<DWORD>(capacity), 0);
-    return length > 0 && length < static_cast<DWORD>(capacity);
-}
-
-// Paths compare as Windows compares names: without regard to letter case.
-int SamePath(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-        if (g_FoldTable[x] != g_FoldTable[y]) return 0;
-        if (!x) return 1;
-    }
-}
-
 // Only "not found" is gone: a name the system cannot even look up (one listed with '?' for a
 // character the code page lacks) stays, or the passes would find it again and again.
 int Gone(const char* path) {
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// The process token's user and whether the process runs elevated (or as SYSTEM, whose token
-// is elevated too). user must hold SECURITY_MAX_SID_SIZE bytes.
-int TokenFacts(BYTE* user, int* elevated) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
-    ScopedHandle owned(token);
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } tokenUser;
-    TOKEN_ELEVATION elevation = {};
-    DWORD got = 0;
-    if (!g_TrustCalls.getTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &got) ||
-        !g_TrustCalls.getTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
-                                          &got) ||
-        !CopySid(SECURITY_MAX_SID_SIZE, user, tokenUser.user.User.Sid))
-        return 0;
-    *elevated = elevation.TokenIsElevated || IsWellKnownSid(user, WinLocalSystemSid);
-    return 1;
-}
-
-int TrustedSid(PSID sid, PSID user) {
-    return EqualSid(sid, user) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-           IsWellKnownSid(sid, WinLocalSystemSid);
 }
 
 // An elevated installer must not use a folder that someone else planted, nor one that someone
@@ -148,6 +108,52 @@ void RemoveLink(const char* path) {
 
 } // namespace
 
+int FinalPath(HANDLE handle, char* path, int capacity) {
+    DWORD length = GetFinalPathNameByHandleA(handle, path, static_cast<DWORD>(capacity), 0);
+    return length > 0 && length < static_cast<DWORD>(capacity);
+}
+
+int SamePath(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        if (g_FoldTable[x] != g_FoldTable[y]) return 0;
+        if (!x) return 1;
+    }
+}
+
+int TokenFacts(BYTE* user, int* elevated) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+    ScopedHandle owned(token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } tokenUser;
+    TOKEN_ELEVATION elevation = {};
+    DWORD got = 0;
+    if (!g_TrustCalls.getTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &got) ||
+        !g_TrustCalls.getTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
+                                          &got) ||
+        !CopySid(SECURITY_MAX_SID_SIZE, user, tokenUser.user.User.Sid))
+        return 0;
+    *elevated = elevation.TokenIsElevated || IsWellKnownSid(user, WinLocalSystemSid);
+    return 1;
+}
+
+int TrustedSid(PSID sid, PSID user) {
+    return EqualSid(sid, user) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+int OwnerTrusted(HANDLE object, PSID user) {
+    PSID owner = nullptr;
+    LocalMemory descriptor;
+    return g_TrustCalls.getSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr,
+                                        &descriptor.value) == ERROR_SUCCESS &&
+           owner && TrustedSid(owner, user);
+}
+
 int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
     char temp[kFolderPathCapacity];
     DWORD length = GetTempPathA(sizeof temp, temp);
@@ -162,6 +168,7 @@ TrustedFolder::~TrustedFolder() {
 
 int TrustedFolder::Enter(const char* path, InstallFailure& failure) {
     if (!Open(path) || !SetCurrentDirectoryA(path)) return failure.Set(kFailureFolder, path);
+    entered_ = 1;
     return 1;
 }
 
@@ -208,6 +215,30 @@ int TrustedFolder::RemoveFile(const char* path, const char* name) {
     }
     // A file that another program holds open with share-delete is only marked for deletion
     // and stays: that is no removal.
+    return Gone(path);
+}
+
+int TrustedFolder::RemoveSelf(const char* path) {
+    if (!entered_) return 0;
+    // The held handle shares no deletion, and neither does the process's current directory.
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    entered_ = 0;
+    SetCurrentDirectoryA("..");
+    {
+        ScopedHandle folder(OpenAsItself(path, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+        DWORD attributes = AttributesOf(folder.value);
+        char found[kFailureNameCapacity];
+        // The folder that was trusted, not what may have taken its name since.
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !FinalPath(folder.value, found, sizeof found) || !SamePath(found, finalPath))
+            return 0;
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(folder.value, FileDispositionInfo, &disposition,
+                                   sizeof disposition);
+    }
     return Gone(path);
 }
 

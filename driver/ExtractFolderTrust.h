@@ -29,15 +29,35 @@ class TrustedFolder {
     // a folder "<program>.local" would redirect a program's DLL loading.
     int Clean(const char* pattern, InstallFailure& failure);
 
+    // Deletes path, the folder's file name, only as itself: 1 once it is gone.
+    int RemoveFile(const char* path, const char* name);
+    // Once entered: lets the folder go (the process leaves it for its parent) and deletes it
+    // as itself, never through a link. 1 once it is gone; a folder that holds anything stays.
+    int RemoveSelf(const char* path);
+    int Entered() const { return entered_; }
+
     // The folder's path as the system resolves it, for telling its own files from others.
     char finalPath[kFailureNameCapacity] = {};
 
   private:
     // Removes a link in the folder's place, makes the folder if needed, opens and checks it.
     int Open(const char* path);
-    int RemoveFile(const char* path, const char* name);
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    int entered_ = 0;
 };
+
+// What the installation log's opening shares with the folder's trust checks.
+// The final path of an open file or folder as the system resolves it; 0 when it does not fit.
+int FinalPath(HANDLE handle, char* path, int capacity);
+// Paths compare as Windows compares names: without regard to letter case.
+int SamePath(const char* a, const char* b);
+// The process token's user (user holds SECURITY_MAX_SID_SIZE bytes) and whether the process
+// runs elevated (or as SYSTEM, whose token is elevated too).
+int TokenFacts(BYTE* user, int* elevated);
+// The user, Administrators and SYSTEM: who may own what an elevated installer uses.
+int TrustedSid(PSID sid, PSID user);
+// 1 when object's owner is one of those.
+int OwnerTrusted(HANDLE object, PSID user);
 
 // The system calls behind the trust checks; tests replace them.
 struct TrustCalls {

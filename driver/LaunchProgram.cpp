@@ -90,10 +90,10 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.wShowWindow = SW_SHOW;
-    if (!wait) startup.dwFlags = STARTF_USESHOWWINDOW;
+    if (wait != kLaunchWaitDetached) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
     if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
-                                     FALSE, wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
+                                     FALSE, wait == kLaunchWaitDetached ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
                                      &process.info)) {
         DWORD error = GetLastError();
         if (error != kElevationRequired) {
@@ -103,6 +103,12 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
         if (!StartThroughShell(path, args, process)) return 0;
     }
     if (started) *started = 1;
+    char text[kProgramPathCapacity + 48];
+    TextFormat(text, sizeof text, "Programme lanc\xE9 : %s", path);
+    ReportToLog(kLogRun, text);
     if (!wait) return 1;
-    return WaitForExit(process.info.hProcess);
+    DWORD code = WaitForExit(process.info.hProcess);
+    TextFormat(text, sizeof text, "Fin du programme : %s, code %lu (0x%08lX)", path, code, code);
+    ReportToLog(kLogRun, text);
+    return code;
 }

@@ -4,13 +4,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+enum LaunchWait {
+    kLaunchNoWait = 0,       // started as WinExec would start it: shown, a console if it needs one
+    kLaunchWaitDetached = 1, // waited for; a console program gets no console
+    kLaunchWaitShown = 2,    // waited for, started as without wait
+};
+
 // path: the program file; arguments: none, or what follows its quoted path on the command
 // line, of any length Windows allows. 0 when the program cannot be started (reported on the
 // process log channel); otherwise 1 without wait, and the program's exit code with wait, read
 // once the process has ended (so a real exit code of 259 is not mistaken for a running
-// program). *started, when given, tells an exit code of 0 from a program that never started.
-// With wait the program gets no console; without, it starts as WinExec would start it: shown,
-// with a console of its own if it needs one. A program that asks for elevation (error 740) is
+// program). *started, when given, tells an exit code of 0 from a program that never started. A program that asks for elevation (error 740) is
 // started again through the shell, which asks the user's consent.
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
                             int* started = nullptr);

@@ -46,7 +46,7 @@ int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     std::vector<std::string> flags = PackFlags();
-    flags.push_back("--drop-signature");
+    flags.insert(flags.end(), {"--drop-signature", "--wait", "--cleanup"});
     if (!ParseArguments(argc, argv,
                         {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
                          "--elevation", "--icon", "--version-info", kLevelOption},

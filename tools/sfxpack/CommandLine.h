@@ -15,6 +15,7 @@ enum ExitCode : int {
 
 // Reading side.
 int CmdList(int argc, char** argv);
+int CmdInfo(int argc, char** argv);
 int CmdVerify(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
 int CmdDecompress(int argc, char** argv);
@@ -51,6 +52,9 @@ bool ParseLevel(const Arguments& args, int* level, std::string* error);
 // A non-negative decimal count that fits in `limit`; false for anything else.
 bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value);
 
+// The run options an installer carries, as "options: wait, cleanup" ("options: none").
+void PrintRunOptions(const std::vector<uint8_t>& file);
+
 // Prints "sfxpack COMMAND: reason" and a pointer to --help on stderr; returns kExitUsage.
 int UsageError(const char* command, const std::string& reason);
 // Prints "sfxpack COMMAND: message" on stderr.
@@ -68,7 +72,7 @@ const std::string* OutputPath(const Arguments& args);
 // the same inputs give the same bytes. False for a value that is not a 32-bit count of seconds.
 bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error);
 
-// exe's --elevation, --icon and --version-info, and SOURCE_DATE_EPOCH; prints the reason and
+// exe's --elevation, --icon, --version-info, --wait and --cleanup, and SOURCE_DATE_EPOCH; prints the reason and
 // returns kExitUsage for a bad one.
 struct InstallerOptions;
 int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOptions* options);

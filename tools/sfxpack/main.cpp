@@ -20,6 +20,10 @@ const Command kCommands[] = {
      "  prints index, method word, stored length, decoded size, name (tab-separated)\n"
      "  exit 1 when a checkword mismatch or a damaged entry stopped the walk\n",
      CmdList},
+    {"info", "INSTALLER.exe", "Show what an installer carries besides its payload",
+     "  options: wait, cleanup, or none (see exe --wait and --cleanup)\n"
+     "  exit 1 for a file that is not an installer\n",
+     CmdInfo},
     {"verify", "FILE [--max-entry-size N]",
      "Decode every entry of an archive or an installer .exe and check it",
      "  --max-entry-size N  refuse an entry whose decoded size is above N bytes before\n"
@@ -75,6 +79,9 @@ const Command kCommands[] = {
      "                     LegalCopyright, InternalName, OriginalFilename, Comments or\n"
      "                     LegalTrademarks; FileVersion and ProductVersion begin with a.b.c.d\n"
      "  --drop-signature   a signed stub (an installer) is refused unless this is given\n"
+     "  --wait             the installer waits for install.exe and ends with its exit code;\n"
+     "                     its own failures are 536870913 to 536870919, \"Quitter\" is 1602\n"
+     "  --cleanup          --wait, then the installer removes what it extracted and its folder\n"
      "  an existing EXE_DATA resource is replaced, every other resource kept; bad input exits 2\n"
      "  SOURCE_DATE_EPOCH, when set, gives every time stamp written (files and PE header)\n",
      CmdExe},
