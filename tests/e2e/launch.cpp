@@ -1,7 +1,8 @@
 // Starts an installer the way the e2e tests need it: with TEMP and TMP pointing where the test
 // wants, PROBE_LOG set, and an exact command line (Wine's own argument quoting would change it).
 // The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
-// command tail. Prints the program's full 32-bit exit code, then waits until every process it
+// command tail. Prints the program's full 32-bit exit code and how many of the processes it
+// started were still running when it ended (itself included until it is gone), then waits until every process it
 // started, grandchildren included, has ended, so the test reads a finished probe log.
 #include <windows.h>
 #include <stdio.h>
@@ -111,12 +112,15 @@ int main(int argc, char** argv) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    printf("exit=%lu\n", code);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    // What the installer left running when it ended.
+    QueryInformationJobObject(jobObject, JobObjectBasicAccountingInformation, &accounting,
+                              sizeof accounting, nullptr);
+    printf("exit=%lu\nrunning=%lu\n", code, accounting.ActiveProcesses);
     fflush(stdout);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
     for (int i = 0; i < 600; ++i) {
         QueryInformationJobObject(jobObject, JobObjectBasicAccountingInformation, &accounting,
                                   sizeof accounting, nullptr);

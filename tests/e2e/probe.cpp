@@ -1,6 +1,7 @@
 // The e2e tests' stand-in for a payload program (pre-install check or install.exe). It appends
 // to the log named by PROBE_LOG what the installer gave it, then exits with the code written in
-// exitcode.txt beside it (0 when that file is absent).
+// exitcode.txt beside it (0 when that file is absent), after sleeping the milliseconds written
+// in sleep.txt beside it, if any.
 // With PROBE_HOLD naming a file, it holds that file open instead (others may read it, not
 // delete it), writes "<file>.held" once it does, and lets go when "<file>.release" appears or
 // after a minute.
@@ -19,13 +20,14 @@ void PutLine(HANDLE log, const char* key, const char* value) {
     Put(log, "\n");
 }
 
-DWORD ReadExitCode(const char* selfPath) {
+// The number written in the file name beside the program, or 0.
+DWORD ReadNumber(const char* selfPath, const char* name) {
     char path[MAX_PATH + 16];
     lstrcpynA(path, selfPath, MAX_PATH);
     char* slash = path;
     for (char* p = path; *p; ++p)
         if (*p == '\\') slash = p + 1;
-    lstrcpyA(slash, "exitcode.txt");
+    lstrcpyA(slash, name);
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -63,7 +65,8 @@ int main() {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
-    DWORD code = ReadExitCode(self);
+    DWORD code = ReadNumber(self, "exitcode.txt");
+    Sleep(ReadNumber(self, "sleep.txt"));
 
     char logPath[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("PROBE_LOG", logPath, MAX_PATH)) return static_cast<int>(code);
