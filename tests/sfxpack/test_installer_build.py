@@ -309,5 +309,29 @@ class Signing(BuildTest):
         self.assertFalse(os.path.exists(self.path("t.exe")))
 
 
+class RunOptions(BuildTest):
+    def test_options_are_written_shown_and_never_carried_over(self):
+        for flags, word, shown in (([], None, "none"), (["--wait"], 1, "wait"),
+                                   (["--cleanup"], 3, "wait, cleanup"),
+                                   (["--wait", "--cleanup"], 3, "wait, cleanup")):
+            with self.subTest(flags=flags):
+                out = self.path("setup.exe")
+                sfxpack("exe", self.payload, "-o", out, *flags)
+                _, found = resources(out)
+                self.assertEqual(None if word is None else struct.pack("<I", word),
+                                 found.get(("EXE_OPTS", 1)))
+                self.assertEqual("options: %s\n" % shown, sfxpack("info", out).stdout)
+        # An installer given a new payload keeps only the options asked for now.
+        again = self.path("again.exe")
+        sfxpack("exe", self.payload, "--stub", self.path("setup.exe"), "-o", again)
+        self.assertNotIn(("EXE_OPTS", 1), resources(again)[1])
+        self.assertEqual("options: none\n", sfxpack("info", again).stdout)
+        archive = self.path("payload.arc")
+        sfxpack("pack", self.payload, "-o", archive)
+        refused = sfxpack("info", archive, check=False)
+        self.assertEqual(1, refused.returncode)
+        self.assertEqual("", refused.stdout)
+
+
 if __name__ == "__main__":
     unittest.main()
