@@ -28,6 +28,6 @@ class H_FEN : public MAIN_FENETRE {
     // report, the application's exit code. Returns the failure's kind, or kSequenceRanBefore.
     int RunSequence(const char* commandLine);
 
-    uint32_t options = 0;       // the installer's run options (kRunWait, kRunCleanup)
+    uint32_t options = 0;      // the installer's run options (kRunWait, kRunCleanup)
     unsigned long outcome = 0; // with kRunWait and no failure: the exit code
 };

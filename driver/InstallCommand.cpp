@@ -64,8 +64,8 @@ int FindLogPath(const char* commandLine, char* path, int capacity) {
         int quoted = *value == '"';
         value += quoted;
         int length = 0;
-        while (value[length] && (quoted ? value[length] != '"'
-                                        : value[length] != ' ' && value[length] != '\t'))
+        while (value[length] &&
+               (quoted ? value[length] != '"' : value[length] != ' ' && value[length] != '\t'))
             ++length;
         if (length == 0 || length >= capacity || (quoted && !value[length])) return 0;
         for (int i = 0; i < length; ++i)

@@ -74,7 +74,8 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
         // A dialog that could not be made (-1) is no consent.
         if (confirmed < 0) return failure.Set(kFailureDialog, nullptr);
         if (confirmed == 0) {
-            ReportToLog(kLogRun, "Installation refus\xE9" "e par l'utilisateur");
+            ReportToLog(kLogRun, "Installation refus\xE9"
+                                 "e par l'utilisateur");
             outcome = kExitCancelled;
             return 0;
         }
@@ -88,9 +89,9 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
     // stops, and a dialog that could not even be made (-1) leaves the folder path empty.
     char folderPath[kFolderPathCapacity] = {};
     ExtractedFiles extracted{{}, folderPath, archive, (options & kRunCleanup) != 0};
-    int done = RunDialog(new CtExtractDlg(this, folderPath, sizeof folderPath, archive, failure,
-                                          &extracted.folder),
-                         1);
+    int done = RunDialog(
+        new CtExtractDlg(this, folderPath, sizeof folderPath, archive, failure, &extracted.folder),
+        1);
     if (done < 0) return failure.Set(kFailureDialog, nullptr);
     if (done != 1) return 0;
 

@@ -93,8 +93,8 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
     if (wait != kLaunchWaitDetached) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
     if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
-                                     FALSE, wait == kLaunchWaitDetached ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
-                                     &process.info)) {
+                                     FALSE, wait == kLaunchWaitDetached ? DETACHED_PROCESS : 0,
+                                     nullptr, nullptr, &startup, &process.info)) {
         DWORD error = GetLastError();
         if (error != kElevationRequired) {
             ReportStartFailure("CreateProcess", error);

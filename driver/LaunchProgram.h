@@ -14,8 +14,9 @@ enum LaunchWait {
 // line, of any length Windows allows. 0 when the program cannot be started (reported on the
 // process log channel); otherwise 1 without wait, and the program's exit code with wait, read
 // once the process has ended (so a real exit code of 259 is not mistaken for a running
-// program). *started, when given, tells an exit code of 0 from a program that never started. A program that asks for elevation (error 740) is
-// started again through the shell, which asks the user's consent.
+// program). *started, when given, tells an exit code of 0 from a program that never started. A
+// program that asks for elevation (error 740) is started again through the shell, which asks the
+// user's consent.
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
                             int* started = nullptr);
 

@@ -2,8 +2,9 @@
 // wants, PROBE_LOG set, and an exact command line (Wine's own argument quoting would change it).
 // The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
 // command tail. Prints the program's full 32-bit exit code and how many of the processes it
-// started were still running when it ended (itself included until it is gone), then waits until every process it
-// started, grandchildren included, has ended, so the test reads a finished probe log.
+// started were still running when it ended (itself included until it is gone), then waits until
+// every process it started, grandchildren included, has ended, so the test reads a finished probe
+// log.
 #include <windows.h>
 #include <stdio.h>
 

@@ -307,8 +307,8 @@ TEST_F(ExtractPayloadTest, TheCleanupRemovesWhatWasExtractedAndLeavesWhatItCanno
     LogCapture run(kLogRun);
     TrustedFolder held;
     ASSERT_EQ(1, ExtractPayload(folderPath, sizeof folderPath, payload.View(), failure, &held));
-    HANDLE open = CreateFileA((folder + "\\b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE open = CreateFileA((folder + "\\b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, open);
     RemoveExtracted(held, folderPath, payload.View());
     CloseHandle(open);

@@ -99,12 +99,12 @@ TEST(InstallCommand, LogPathAnywhereToABlankOrQuoted) {
         {"log=a.log", "a.log"},
         {"auto=1\tlog=b.log\t-s", "b.log"},
         {"log=\"C:\\Mes journaux\\s.log\" -s", "C:\\Mes journaux\\s.log"},
-        {"catalog=x.log", ""},                // not a word of its own
-        {"LOG=x.log", ""},                    // letter case counts, as for auto=1
-        {"log= -s", ""},                      // empty
-        {"log=\"\"", ""},                     // empty between quotes
-        {"log=\"C:\\unclosed.log", ""},      // the end of the line is no closing quote
-        {"x log", ""},                        // the line ends inside the key
+        {"catalog=x.log", ""},          // not a word of its own
+        {"LOG=x.log", ""},              // letter case counts, as for auto=1
+        {"log= -s", ""},                // empty
+        {"log=\"\"", ""},               // empty between quotes
+        {"log=\"C:\\unclosed.log", ""}, // the end of the line is no closing quote
+        {"x log", ""},                  // the line ends inside the key
         {"log=first.log log=second.log", "first.log"},
         {"", ""},
     };

@@ -22,8 +22,8 @@ void SetRunOptions(std::vector<ResourceLeaf>* leaves, uint32_t options, Resource
                                  }),
                   leaves->end());
     if (!options) return;
-    store->push_back({uint8_t(options), uint8_t(options >> 8), uint8_t(options >> 16),
-                      uint8_t(options >> 24)});
+    store->push_back(
+        {uint8_t(options), uint8_t(options >> 8), uint8_t(options >> 16), uint8_t(options >> 24)});
     ResourceLeaf leaf;
     leaf.type = kOptionsType;
     leaf.name.id = kRunOptionsId;

@@ -72,8 +72,8 @@ const std::string* OutputPath(const Arguments& args);
 // the same inputs give the same bytes. False for a value that is not a 32-bit count of seconds.
 bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error);
 
-// exe's --elevation, --icon, --version-info, --wait and --cleanup, and SOURCE_DATE_EPOCH; prints the reason and
-// returns kExitUsage for a bad one.
+// exe's --elevation, --icon, --version-info, --wait and --cleanup, and SOURCE_DATE_EPOCH; prints
+// the reason and returns kExitUsage for a bad one.
 struct InstallerOptions;
 int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOptions* options);
 
