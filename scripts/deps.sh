@@ -5,19 +5,13 @@
 # run Wine); the backports source is pinned so that nothing else comes from it.
 set -euo pipefail
 
-need=()
+cd "$(dirname "$0")/.."
+. scripts/wine-line.sh
+. scripts/apt.sh
+
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-
-pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-      googletest libgtest-dev zlib1g-dev xz-utils gzip wine wine32:i386 xvfb xdotool
-      x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev)
-for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
-if [ ${#need[@]} -eq 0 ]; then exit 0; fi
-
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 updated=""
 # apt_install [apt-get options] packages...: nothing when no package is given.
 apt_install() {
@@ -29,15 +23,16 @@ apt_install() {
         $SUDO dpkg --add-architecture i386
         updated=""
     fi
-    [ -n "$updated" ] || $SUDO apt-get update -q
+    [ -n "$updated" ] || sfx_apt_update
     updated=1
-    $SUDO apt-get install -y -q "${options[@]}" "$@"
+    sfx_apt_install "${options[@]}" "$@"
 }
 
 need=()
 for p in cmake ninja-build g++ clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix \
     binutils-mingw-w64-i686 googletest libgtest-dev zlib1g-dev xz-utils gzip wine wine32:i386 xvfb \
-    xdotool x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev; do
+    xdotool x11-utils imagemagick icoutils python3 python3-pefile osslsigncode openssl dpkg-dev \
+    lintian locales; do
     have "$p" || need+=("$p")
 done
 apt_install "${need[@]}"
