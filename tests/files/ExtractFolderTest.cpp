@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/ExtractFolderTrust.h"
+#include "driver/InstallLog.h"
 #include "tests/files/FilesTestSupport.h"
 
 #include <sddl.h>
@@ -395,7 +396,7 @@ DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMAT
         return GetLastError();
     BOOL defaulted = FALSE, present = FALSE;
     GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
-    GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+    if (dacl) GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
     return ERROR_SUCCESS;
 }
 
@@ -485,6 +486,44 @@ TEST_F(TrustTest, ANewFolderIsPrivateWhenElevated) {
     g_elevated = 0;
     ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
     EXPECT_EQ("none", g_createdWith) << "the temporary folder's own access list";
+}
+
+// The installation log appends, one line a report, and only to a file that is the one named and
+// nobody else's: a run as SYSTEM may be told to write where other users can.
+TEST_F(TrustTest, TheLogAppendsOnlyToAFileOfItsOwn) {
+    const std::string log = temp / "setup.log";
+    const std::string line = "auto=1 log=" + log + " -s";
+    PutFile(log, "avant\r\n");
+    EXPECT_EQ(nullptr, OpenInstallLog("auto=1 -s"));
+    {
+        InstallLogOwner owner{OpenInstallLog(line.c_str())};
+        ASSERT_NE(nullptr, owner.log);
+        ReportToLog(kLogRun, "un\r\ndeux");
+        ReportToLog(kLogPayload, "trois");
+    }
+    std::string text = FileBytes(log);
+    ASSERT_EQ(7u + 20 + 10 + 20 + 7, text.size()) << text;
+    EXPECT_EQ("avant\r\n", text.substr(0, 7)) << "appended, never truncated";
+    EXPECT_EQ("un  deux\r\n", text.substr(27, 10));
+    EXPECT_EQ("trois\r\n", text.substr(57));
+
+    // Someone else's file is refused when elevated, and written when not: then the installer
+    // writes only where its user may.
+    g_owner = "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)";
+    EXPECT_EQ(nullptr, OpenInstallLog(line.c_str()));
+    g_elevated = 0;
+    delete OpenInstallLog(line.c_str());
+    g_owner = nullptr;
+    g_elevated = 1;
+
+    // A second name of another file is never written through, nor is a folder or a device.
+    const std::string precious = temp / "precieux.txt";
+    PutFile(precious, "garde");
+    ASSERT_TRUE(CreateHardLinkA((temp / "lien.log").c_str(), precious.c_str(), nullptr));
+    for (const std::string& path : {temp / "lien.log", temp.Path(), std::string("NUL")}) {
+        EXPECT_EQ(nullptr, OpenInstallLog(("log=" + path).c_str())) << path;
+    }
+    EXPECT_EQ("garde", FileBytes(precious));
 }
 
 } // namespace
