@@ -73,10 +73,11 @@ void InstallLog::ReceiveText(const char* text) {
 InstallLog* OpenInstallLog(const char* commandLine) {
     char path[MAX_PATH];
     if (!FindLogPath(commandLine, path, sizeof path)) return nullptr;
-    // Appending only: never truncated, nor written anywhere but at its end. Shared for reading
-    // alone: while the run writes, the file cannot be deleted, renamed or swapped.
+    // Appending only: never truncated, nor written anywhere but at its end. Never shared for
+    // deletion: while the run writes, the file cannot be deleted, renamed or swapped. Shared for
+    // writing, since install.exe gets the same command line and may append to the same log.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     if (!LogFileTrusted(file, path)) {

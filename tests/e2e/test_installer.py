@@ -460,6 +460,18 @@ class Deployment(InstallerTest):
                                        harness.windows_path(case.extraction)) for l in lines),
                         lines)
 
+    def test_cleanup_after_a_failure_midway(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.add("casse.txt", "donn\xe9es " * 400)
+        case.build(order=["produit.kvr", "install.exe", "casse.txt"], shorten="casse.txt",
+                   exe_options=["--cleanup"])
+        run = case.run("auto=1")
+        self.assertEnded(run, 0x20000004)
+        self.assertEqual([], run.probes)
+        self.assertIsNone(case.extracted(), "what was written is removed, then the folder")
+
     def test_log_of_a_success_and_of_failures(self):
         case = self.deployed_case(["--wait"], exit_code=3010)
         log = os.path.join(case.root, "mes journaux", "setup.log")
