@@ -1,5 +1,6 @@
 """The Debian package: made with CPack, unpacked into a folder of its own as dpkg would install
-it, and its sfxpack builds an installer with the stub it carries, no --stub given.
+it, and its sfxpack builds an installer with the stub it carries, no --stub given; its manual
+page and completion agree with --help, and lintian finds no error or warning where installed.
 Run: /usr/bin/python3 test_package.py (CPACK_CONFIG, SFXPACK, STUB and DEMO in the environment)."""
 import glob
 import os
@@ -29,6 +30,21 @@ class Package(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
 
+    def check_manual_page(self, sfxpack, page):
+        """The page as man shows it, without a warning, holds every --help text word for word."""
+        shown = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", page],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               env=dict(os.environ, MANWIDTH="100", MAN_KEEP_FORMATTING=""))
+        self.assertEqual("", shown.stderr)
+        words = " ".join(shown.stdout.split())
+        overview = run(sfxpack, "--help")
+        commands = [line.split()[0] for line in
+                    overview.split("commands:\n")[1].split("\n\n")[0].splitlines()]
+        self.assertIn("exe", commands)
+        for args in [[]] + [[c] for c in commands]:
+            with self.subTest(args=args):
+                self.assertIn(" ".join(run(sfxpack, *args, "--help").split()), words)
+
     def test_installed_sfxpack_finds_its_stub(self):
         out = os.path.join(self.dir, "package")
         run("cpack", "--config", os.environ["CPACK_CONFIG"], "-B", out)
@@ -55,6 +71,29 @@ class Package(unittest.TestCase):
         listing = run(sfxpack, "list", "setup.exe", cwd=work)
         for name in os.listdir(os.environ["DEMO"]):
             self.assertIn("\t" + name + "\n", listing)
+
+        # The manual page says what each command's --help says, word for word.
+        page = os.path.join(root, "usr", "share", "man", "man1", "sfxpack.1.gz")
+        self.assertTrue(os.path.exists(page))
+        if shutil.which("man"):
+            self.check_manual_page(sfxpack, page)
+
+        # Bash completes commands and each command's options.
+        completion = os.path.join(root, "usr", "share", "bash-completion", "completions",
+                                  "sfxpack")
+        for words, expected in [("sfxpack ver", "verify"), ("sfxpack exe --ic", "--icon"),
+                                ("sfxpack extract -", "--help --max-entry-size -C")]:
+            line = words.split(" ")
+            script = ('source "$1"; COMP_WORDS=(%s); COMP_CWORD=%d; _sfxpack; '
+                      'echo "${COMPREPLY[*]}"' % (" ".join(line), len(line) - 1))
+            self.assertEqual(expected + "\n", run("bash", "-c", script, "bash", completion))
+
+        # Debian's own checks: no error and no warning.
+        if shutil.which("lintian"):
+            report = subprocess.run(["lintian", "--fail-on", "error,warning", debs[0]],
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            self.assertEqual(0, report.returncode, report.stdout)
+            self.assertNotRegex(report.stdout, r"(?m)^[EW]: ", report.stdout)
 
 
 if __name__ == "__main__":

@@ -60,22 +60,43 @@ bool ParseIconFile(const std::vector<uint8_t>& file, std::vector<IconImage>* ima
         *error = "icon file with no images, too many, or its directory cut short";
         return false;
     }
-    images->clear();
+    // Every entry may point at the same bytes: copied for each, one small file would take
+    // gigabytes. Images must not overlap, so that together they are no larger than the file.
+    struct Span {
+        uint32_t offset, size, entry;
+        bool operator<(const Span& o) const {
+            return offset != o.offset ? offset < o.offset : entry < o.entry;
+        }
+    };
+    std::vector<Span> spans;
     for (uint32_t i = 0; i < count; ++i) {
         size_t entry = kIconDirSize + i * kIconEntrySize;
+        Span span{r.U32(entry + 12), r.U32(entry + 8), i};
+        if (span.size == 0 || !r.Has(span.offset, span.size)) {
+            *error = "icon file: image " + std::to_string(i + 1) + " lies outside the file";
+            return false;
+        }
+        spans.push_back(span);
+    }
+    std::vector<Span> sorted = spans;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i].offset - sorted[i - 1].offset < sorted[i - 1].size) {
+            *error = "icon file: images " + std::to_string(sorted[i - 1].entry + 1) + " and " +
+                     std::to_string(sorted[i].entry + 1) + " overlap";
+            return false;
+        }
+    }
+    images->clear();
+    for (const Span& span : spans) {
+        size_t entry = kIconDirSize + span.entry * kIconEntrySize;
         IconImage image;
         image.width = r.U8(entry);
         image.height = r.U8(entry + 1);
         image.colorCount = r.U8(entry + 2);
         image.planes = r.U16(entry + 4);
         image.bitCount = r.U16(entry + 6);
-        uint32_t size = r.U32(entry + 8);
-        uint32_t offset = r.U32(entry + 12);
-        if (size == 0 || !r.Has(offset, size)) {
-            *error = "icon file: image " + std::to_string(i + 1) + " lies outside the file";
-            return false;
-        }
-        image.data.assign(file.begin() + offset, file.begin() + offset + size);
+        image.data.assign(file.begin() + span.offset, file.begin() + span.offset + span.size);
         images->push_back(std::move(image));
     }
     return true;
@@ -136,9 +157,8 @@ bool SetInstallerIcon(std::vector<ResourceLeaf>* leaves, const std::vector<IconI
         ResourceLeaf leaf;
         leaf.type.id = kRtIcon;
         leaf.name.id = last + 1 + uint32_t(i);
-        store->push_back(image.data);
-        leaf.data = store->back().data();
-        leaf.size = store->back().size();
+        leaf.data = image.data.data();
+        leaf.size = image.data.size();
         leaves->push_back(std::move(leaf));
     }
     store->push_back(std::move(group));
@@ -149,4 +169,22 @@ bool SetInstallerIcon(std::vector<ResourceLeaf>* leaves, const std::vector<IconI
     leaf.size = store->back().size();
     leaves->push_back(std::move(leaf));
     return true;
+}
+
+std::vector<IconSize> ShownIconSizes(const std::vector<ResourceLeaf>& leaves) {
+    const ResourceLeaf* shown = nullptr;
+    for (const ResourceLeaf& leaf : leaves)
+        if (IsGroup(leaf) && (!shown || ResourceKeyLess(leaf.name, shown->name))) shown = &leaf;
+    std::vector<IconSize> sizes;
+    if (!shown) return sizes;
+    ByteReader r(shown->data, shown->size);
+    uint32_t count = r.U16(4);
+    for (uint32_t i = 0; i < count; ++i) {
+        size_t entry = kIconDirSize + i * kGroupEntrySize;
+        IconSize size{r.U8(entry), r.U8(entry + 1), r.U16(entry + 6)};
+        if (!r.Ok()) break;
+        sizes.push_back(
+            {size.width ? size.width : 256, size.height ? size.height : 256, size.bitCount});
+    }
+    return sizes;
 }

@@ -52,7 +52,8 @@ bool BuildInstaller(const std::vector<uint8_t>& stub, const std::vector<uint8_t>
         if (!SetExecutionLevel(leaves, options.executionLevel, &store, reason)) return false;
         if (!options.icon.empty() && !SetInstallerIcon(leaves, options.icon, &store, reason))
             return false;
-        if (!options.version.empty()) SetVersionInfo(leaves, options.version, &store);
+        if (!options.version.empty() && !SetVersionInfo(leaves, options.version, &store, reason))
+            return false;
         SetRunOptions(leaves, options.runOptions, &store);
         ReplaceResource(leaves, PayloadLeaf(payload));
         return true;

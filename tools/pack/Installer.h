@@ -8,7 +8,7 @@
 #include "tools/pack/InstallerResources.h"
 
 struct InstallerOptions {
-    std::string executionLevel = "asInvoker";
+    std::string executionLevel;        // none: the stub's own stays
     std::vector<IconImage> icon;       // none: the stub's icon stays the one shown
     std::vector<VersionField> version; // none: no version information
     bool fixedTime = false;            // the time stamps become timeStamp (reproducible builds)

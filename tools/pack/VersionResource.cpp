@@ -95,8 +95,11 @@ class NodeWriter {
         Align();
         out_.insert(out_.end(), value.begin(), value.end());
         if (children) children();
+        overflow_ |= out_.size() - start > 0xFFFF;
         PutU16(&out_[start], uint32_t(out_.size() - start));
     }
+    // Whether a node grew past what its 16-bit length holds.
+    bool Overflowed() const { return overflow_; }
 
     void Text(const std::u16string& text) {
         for (char16_t c : text) {
@@ -110,6 +113,7 @@ class NodeWriter {
   private:
     void Align() { out_.resize((out_.size() + 3) & ~size_t(3), 0); }
     std::vector<uint8_t>& out_;
+    bool overflow_ = false;
 };
 
 std::vector<uint8_t> Dwords(std::initializer_list<uint32_t> values) {
@@ -120,6 +124,123 @@ std::vector<uint8_t> Dwords(std::initializer_list<uint32_t> values) {
         at += 4;
     }
     return bytes;
+}
+
+std::string Utf8(const std::u16string& text, bool* sound) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t code = text[i];
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (code >= 0xD800 && code < 0xE000) {
+            *sound = false;
+            return out;
+        }
+        if (code < 0x80) {
+            out += char(code);
+        } else if (code < 0x800) {
+            out += char(0xC0 | code >> 6);
+            out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += char(0xE0 | code >> 12);
+            out += char(0x80 | (code >> 6 & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        } else {
+            out += char(0xF0 | code >> 18);
+            out += char(0x80 | (code >> 12 & 0x3F));
+            out += char(0x80 | (code >> 6 & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One node of a version resource read back: its key, where its value starts and where its
+// children lie. Every length is checked against the node that holds it.
+struct Node {
+    std::u16string key;
+    size_t value = 0, children = 0, end = 0;
+};
+
+size_t Aligned(size_t at) {
+    return (at + 3) & ~size_t(3);
+}
+
+// The NUL-terminated UTF-16 text at at, within end; false when it has no end.
+bool ReadText(ByteReader& r, size_t at, size_t end, std::u16string* text, size_t* after) {
+    text->clear();
+    for (; at + 2 <= end; at += 2) {
+        char16_t unit = char16_t(r.U16(at));
+        if (unit == 0) {
+            *after = at + 2;
+            return r.Ok();
+        }
+        text->push_back(unit);
+    }
+    return false;
+}
+
+bool ReadNode(ByteReader& r, size_t at, size_t limit, Node* node) {
+    size_t length = r.U16(at);
+    uint32_t valueLength = r.U16(at + 2), type = r.U16(at + 4);
+    size_t keyEnd;
+    if (!r.Ok() || length < 6 || length > limit - at ||
+        !ReadText(r, at + 6, at + length, &node->key, &keyEnd))
+        return false;
+    node->end = at + length;
+    node->value = std::min(Aligned(keyEnd), node->end);
+    size_t valueBytes = type == kTextNode ? 2 * size_t(valueLength) : valueLength;
+    node->children = std::min(Aligned(node->value + valueBytes), node->end);
+    return true;
+}
+
+// Calls visit for each child of parent; false when one does not read.
+template <typename Visit> bool Children(ByteReader& r, const Node& parent, Visit visit) {
+    for (size_t at = parent.children; at < parent.end; at = Aligned(at)) {
+        Node child;
+        if (!ReadNode(r, at, parent.end, &child) || !visit(child)) return false;
+        at = child.end;
+    }
+    return true;
+}
+
+// What a version resource already holds: its fixed block, when it has one, and the strings of
+// its first string table, in order.
+struct ExistingVersion {
+    std::vector<uint8_t> fixed;
+    std::vector<VersionField> fields;
+};
+
+bool ReadVersion(const uint8_t* data, size_t size, ExistingVersion* out) {
+    ByteReader r(data, size);
+    Node root;
+    if (!ReadNode(r, 0, size, &root) || root.key != u"VS_VERSION_INFO") return false;
+    if (root.children - root.value >= kFixedInfoSize && r.U32(root.value) == kFixedSignature)
+        out->fixed.assign(data + root.value, data + root.value + kFixedInfoSize);
+    bool tableRead = false;
+    return Children(r, root, [&](const Node& block) {
+        if (block.key != u"StringFileInfo") return true;
+        return Children(r, block, [&](const Node& table) {
+            if (tableRead) return true;
+            tableRead = true;
+            return Children(r, table, [&](const Node& string) {
+                std::u16string value;
+                size_t after;
+                bool sound = true;
+                VersionField field;
+                field.name = Utf8(string.key, &sound);
+                // A value may lack its NUL when it fills its node.
+                ReadText(r, string.value, string.end, &value, &after);
+                field.value = Utf8(value, &sound);
+                if (!sound) return false;
+                if (std::none_of(out->fields.begin(), out->fields.end(),
+                                 [&](const VersionField& f) { return f.name == field.name; }))
+                    out->fields.push_back(std::move(field));
+                return true;
+            });
+        });
+    });
 }
 
 } // namespace
@@ -156,27 +277,55 @@ bool AddVersionField(const std::string& assignment, std::vector<VersionField>* f
     return false;
 }
 
-void SetVersionInfo(std::vector<ResourceLeaf>* leaves, const std::vector<VersionField>& fields,
-                    ResourceStore* store) {
-    // The fixed block's numbers come from the texts; a missing ProductVersion takes FileVersion's.
-    uint32_t file[2] = {0, 0}, product[2] = {0, 0};
-    for (const VersionField& f : fields) {
-        if (f.name == "FileVersion") VersionNumbers(f.value, &file[0], &file[1]);
-        if (f.name == "ProductVersion") VersionNumbers(f.value, &product[0], &product[1]);
+bool SetVersionInfo(std::vector<ResourceLeaf>* leaves, const std::vector<VersionField>& fields,
+                    ResourceStore* store, std::string* error) {
+    // The stub's own strings stay unless named; its fixed block keeps all but the numbers.
+    ExistingVersion merged;
+    auto existing = std::find_if(leaves->begin(), leaves->end(), [](const ResourceLeaf& leaf) {
+        return !leaf.type.named && leaf.type.id == kRtVersion && !leaf.name.named &&
+               leaf.name.id == 1;
+    });
+    if (existing != leaves->end() && !ReadVersion(existing->data, existing->size, &merged)) {
+        *error = "the stub's version information cannot be read, so its strings cannot be kept";
+        return false;
     }
-    bool hasProduct = std::any_of(fields.begin(), fields.end(),
-                                  [](const VersionField& f) { return f.name == "ProductVersion"; });
-    if (!hasProduct) std::copy(file, file + 2, product);
+    for (const VersionField& f : fields) {
+        auto same = std::find_if(merged.fields.begin(), merged.fields.end(),
+                                 [&](const VersionField& m) { return m.name == f.name; });
+        if (same == merged.fields.end())
+            merged.fields.push_back(f);
+        else
+            same->value = f.value;
+    }
+    std::vector<uint8_t> fixed =
+        Dwords({kFixedSignature, kFixedStructVersion, 0, 0, 0, 0, kFixedFlagsMask, 0,
+                kFileOsWindowsNt, kFileTypeApplication, 0, 0, 0});
+    if (!merged.fixed.empty()) fixed = merged.fixed;
+    // The numbers come from the texts; without a ProductVersion of its own, a new block takes
+    // FileVersion's.
+    uint32_t numbers[2][2] = {{0, 0}, {0, 0}};
+    bool parsed[2] = {false, false};
+    for (const VersionField& f : merged.fields) {
+        int which = f.name == "FileVersion" ? 0 : f.name == "ProductVersion" ? 1 : -1;
+        if (which >= 0)
+            parsed[which] = VersionNumbers(f.value, &numbers[which][0], &numbers[which][1]);
+    }
+    if (!parsed[1] && merged.fixed.empty()) {
+        parsed[1] = parsed[0];
+        std::copy(numbers[0], numbers[0] + 2, numbers[1]);
+    }
+    for (int which = 0; which < 2; ++which)
+        if (parsed[which]) {
+            PutU32(&fixed[8 + 8 * which], numbers[which][0]);
+            PutU32(&fixed[12 + 8 * which], numbers[which][1]);
+        }
 
     std::vector<uint8_t> out;
     NodeWriter w(&out);
-    std::vector<uint8_t> fixed =
-        Dwords({kFixedSignature, kFixedStructVersion, file[0], file[1], product[0], product[1],
-                kFixedFlagsMask, 0, kFileOsWindowsNt, kFileTypeApplication, 0, 0, 0});
     w.Node(u"VS_VERSION_INFO", kBinaryNode, fixed, kFixedInfoSize, [&] {
         w.Node(u"StringFileInfo", kTextNode, {}, 0, [&] {
             w.Node(kStringTableKey, kTextNode, {}, 0, [&] {
-                for (const VersionField& f : fields) {
+                for (const VersionField& f : merged.fields) {
                     std::u16string value = Utf16(f.value);
                     std::vector<uint8_t> bytes;
                     NodeWriter(&bytes).Text(value);
@@ -188,6 +337,10 @@ void SetVersionInfo(std::vector<ResourceLeaf>* leaves, const std::vector<Version
             w.Node(u"Translation", kBinaryNode, Dwords({kLanguage | kCodePage << 16}), 4);
         });
     });
+    if (w.Overflowed()) {
+        *error = "the version information's strings take more than 64 KiB";
+        return false;
+    }
     store->push_back(std::move(out));
     ResourceLeaf leaf;
     leaf.type.id = kRtVersion;
@@ -195,4 +348,12 @@ void SetVersionInfo(std::vector<ResourceLeaf>* leaves, const std::vector<Version
     leaf.data = store->back().data();
     leaf.size = store->back().size();
     ReplaceResource(leaves, std::move(leaf));
+    return true;
+}
+
+bool ReadVersionStrings(const ResourceLeaf& leaf, std::vector<VersionField>* fields) {
+    ExistingVersion version;
+    if (!ReadVersion(leaf.data, leaf.size, &version)) return false;
+    *fields = std::move(version.fields);
+    return true;
 }

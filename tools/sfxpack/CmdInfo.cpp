@@ -1,11 +1,58 @@
-// sfxpack info: what an installer carries besides its payload, one "key: value" line each.
+// sfxpack info: what an installer carries besides its files: the payload's size and the
+// branding exe wrote (execution level, icon, version strings).
 #include <stdio.h>
 
 #include "support/RunOptions.h"
 #include "tools/pack/Installer.h"
-#include "tools/pe/PeImage.h"
+#include "tools/pack/InstallerResources.h"
+#include "tools/pe/PeLayout.h"
+#include "tools/pe/PeResources.h"
+#include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/CommandLine.h"
-#include "tools/sfxpack/FileIo.h"
+
+namespace {
+
+// UTF-8 text as is, control characters escaped so that a stub cannot write to the terminal.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            out += EscapeBytes(&c, 1);
+        else
+            out += char(c);
+    }
+    return out;
+}
+
+// One line per fact, "key: value"; false with the reason when a resource does not read.
+bool PrintBranding(const std::vector<ResourceLeaf>& leaves, std::string* fault) {
+    for (const ResourceLeaf& leaf : leaves) {
+        std::string level;
+        if (!IsApplicationManifest(leaf)) continue;
+        if (!ReadExecutionLevel(leaf, &level, fault)) return false;
+        printf("level: %s\n", Printable(level).c_str());
+    }
+    std::string icon;
+    for (const IconSize& size : ShownIconSizes(leaves))
+        icon += (icon.empty() ? "" : ", ") + std::to_string(size.width) + "x" +
+                std::to_string(size.height) + " " + std::to_string(size.bitCount) + "-bit";
+    printf("icon: %s\n", icon.empty() ? "none" : icon.c_str());
+    for (const ResourceLeaf& leaf : leaves) {
+        if (leaf.type.named || leaf.type.id != kRtVersion || leaf.name.named || leaf.name.id != 1)
+            continue;
+        std::vector<VersionField> fields;
+        if (!ReadVersionStrings(leaf, &fields)) {
+            *fault = "the version information does not read";
+            return false;
+        }
+        for (const VersionField& f : fields)
+            printf("version: %s=%s\n", Printable(f.name).c_str(), Printable(f.value).c_str());
+        break;
+    }
+    return true;
+}
+
+} // namespace
 
 void PrintRunOptions(const std::vector<uint8_t>& file) {
     uint32_t options = InstallerRunOptions(file);
@@ -15,17 +62,21 @@ void PrintRunOptions(const std::vector<uint8_t>& file) {
 }
 
 int CmdInfo(int argc, char** argv) {
-    Arguments args;
-    std::string error;
-    if (!ParseArguments(argc, argv, {}, {}, &args, &error)) return UsageError(argv[0], error);
-    if (args.positional.size() != 1) return UsageError(argv[0], "expects one INSTALLER.exe");
-    std::vector<uint8_t> file;
-    size_t offset, length;
-    if (!ReadWholeFile(args.positional[0], &file, &error) ||
-        !FindPayloadInPe(file, &offset, &length, &error)) {
-        PrintError(argv[0], args.positional[0] + ": " + error);
+    LoadedArchive loaded;
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    printf("payload: %d bytes\n", static_cast<int>(loaded.archive.length));
+    if (loaded.archive.start == loaded.file.data()) {
+        printf("installer: no, an archive\n");
+        return kExitOk;
+    }
+    PeLayout pe;
+    std::vector<ResourceLeaf> leaves;
+    std::string fault;
+    if (!ParsePe(loaded.file, &pe, &fault) || !ReadResources(loaded.file, pe, &leaves, &fault) ||
+        !PrintBranding(leaves, &fault)) {
+        PrintError(argv[0], fault);
         return kExitFault;
     }
-    PrintRunOptions(file);
+    PrintRunOptions(loaded.file);
     return kExitOk;
 }

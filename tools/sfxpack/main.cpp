@@ -20,9 +20,10 @@ const Command kCommands[] = {
      "  prints index, method word, stored length, decoded size, name (tab-separated)\n"
      "  exit 1 when a checkword mismatch or a damaged entry stopped the walk\n",
      CmdList},
-    {"info", "INSTALLER.exe", "Show what an installer carries besides its payload",
-     "  options: wait, cleanup, or none (see exe --wait and --cleanup)\n"
-     "  exit 1 for a file that is not an installer\n",
+    {"info", "FILE", "Show what an installer carries besides its files",
+     "  prints the payload's size and, for an installer, its execution level, the sizes of\n"
+     "  the icon Explorer shows and its version strings, one 'key: value' a line,\n"
+     "  and its run options: wait, cleanup, or none (exe --wait, --cleanup)\n",
      CmdInfo},
     {"verify", "FILE [--max-entry-size N]",
      "Decode every entry of an archive or an installer .exe and check it",
@@ -71,13 +72,15 @@ const Command kCommands[] = {
      "  --follow-symlinks, --skip-subfolders, --quiet  as for pack, with DIR\n"
      "  --stub STUB.exe    the stub; default, the first that exists of: <sfxpack's folder>/\n"
      "                     stub.exe, the installed one, the sibling win32 build's (see --version)\n"
-     "  --elevation LEVEL  asInvoker (default), highestAvailable or requireAdministrator:\n"
-     "                     the execution level written into the stub's manifest\n"
+     "  --elevation LEVEL  asInvoker, highestAvailable or requireAdministrator: the\n"
+     "                     execution level written into the stub's manifest (default: the\n"
+     "                     stub's own: asInvoker, or the level of an installer given as stub)\n"
      "  --icon FILE.ico    the icon Explorer shows, every image of the file kept\n"
-     "  --version-info NAME=VALUE  version information, repeatable; NAME is ProductName,\n"
-     "                     CompanyName, FileVersion, ProductVersion, FileDescription,\n"
-     "                     LegalCopyright, InternalName, OriginalFilename, Comments or\n"
-     "                     LegalTrademarks; FileVersion and ProductVersion begin with a.b.c.d\n"
+     "  --version-info NAME=VALUE  a version string, repeatable; the stub's other strings stay.\n"
+     "                     NAME is ProductName, CompanyName, FileVersion, ProductVersion,\n"
+     "                     FileDescription, LegalCopyright, InternalName, OriginalFilename,\n"
+     "                     Comments or LegalTrademarks; FileVersion and ProductVersion begin\n"
+     "                     with a.b.c.d\n"
      "  --drop-signature   a signed stub (an installer) is refused unless this is given\n"
      "  --wait             the installer waits for install.exe and ends with its exit code;\n"
      "                     its own failures are 536870913 to 536870919, \"Quitter\" is 1602\n"
