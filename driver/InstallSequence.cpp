@@ -80,8 +80,10 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
             return 0;
         }
     } else if (!preInstallName[0]) {
+        static const char kNothing[] = "Aucune information d'installation !";
         outcome = kExitNothingInstalled;
-        ShowMessage("Aucune information d'installation !", MB_OK);
+        ReportToLog(kLogRun, kNothing);
+        ShowMessage(kNothing, MB_OK);
         return 0;
     }
 
