@@ -4,6 +4,14 @@
 #include "driver/PayloadEntry.h"
 #include "support/Text.h"
 
+int IsDescriptorName(const char* name) {
+    return TextSearch(name, ".kvr", 0, 0) != 0;
+}
+
+int IsPreInstallName(const char* name) {
+    return TextPrefixEqual(9, name, "AutoInst_") && TextSearch(name, ".exe", 0, 0);
+}
+
 void CopyInstallValue(const unsigned char* data, int size, char* productName) {
     const char* text = reinterpret_cast<const char*>(data);
     const char* value = TextFindKey(text, "Install=", 0, size);
@@ -29,10 +37,9 @@ int SurveyArchive(const PayloadArchive& archive, char* productName, char* preIns
         const ArchiveEntry& entry = cursor.Entry();
         entry.CopyName(name, sizeof name);
         // Only a program that the extraction writes can be started from the folder.
-        if (TextPrefixEqual(9, name, "AutoInst_") && TextSearch(name, ".exe", 0, 0) &&
-            EntryNameAccepted(entry, name))
+        if (IsPreInstallName(name) && EntryNameAccepted(entry, name))
             TextCopy(preInstallName, name, kPreInstallNameCapacity);
-        if (productName[0] || !TextSearch(name, ".kvr", 0, 0)) continue;
+        if (productName[0] || !IsDescriptorName(name)) continue;
         EntryData data(entry);
         if (!data.Sound()) {
             // No descriptor; a later one may still name the product. The extraction stops at it.

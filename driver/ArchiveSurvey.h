@@ -5,6 +5,14 @@
 
 enum { kProductNameCapacity = 128, kPreInstallNameCapacity = 128 };
 
+// What the survey looks for, by entry name (letter case ignored). The program started with
+// the product name of the descriptor, from the extraction folder.
+constexpr char kInstallProgramName[] = "install.exe";
+// 1 for an install descriptor: a name holding ".kvr".
+int IsDescriptorName(const char* name);
+// 1 for a pre-install program: "AutoInst_" then a name holding ".exe".
+int IsPreInstallName(const char* name);
+
 // Walks the archive: productName (128 bytes) gets the "Install=" value of the first ".kvr"
 // entry that has a non-empty one, preInstallName (128 bytes) the last "AutoInst_" ".exe"
 // entry. Both are emptied first; an empty buffer means nothing of that kind was found.

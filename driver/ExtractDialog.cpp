@@ -17,6 +17,8 @@ void CtExtractDlg::OnInitDialog(MSG_REC*) {
     textControl = GetDlgItem(handle, AUTO_KVR_MESSAGE);
     ForwardSetWindowText(textControl, "... pr\xE9"
                                       "paration de l'installation ...");
+    // It offers nothing to answer.
+    ShowWithoutActivating();
     PostMessageA(handle, WM_COMMAND, kCommandExtract, 0);
 }
 

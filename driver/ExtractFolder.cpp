@@ -78,7 +78,7 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
     }
     TrustedFolder local;
     TrustedFolder& folder = held ? *held : local;
-    if (!folder.Enter(folderPath, failure)) {
+    if (!folder.Enter(folderPath, folderPathCapacity, pattern, sizeof pattern, failure)) {
         ReportPayloadFault(kFaultFolder, folderPath);
         return 0;
     }

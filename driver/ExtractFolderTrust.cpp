@@ -1,5 +1,6 @@
 #include "driver/ExtractFolderTrust.h"
 
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #include "driver/InstallCommand.h"
@@ -10,6 +11,11 @@
 TrustCalls g_TrustCalls = {GetTokenInformation, GetSecurityInfo, CreateDirectoryA};
 
 namespace {
+
+// Deletion that ignores the read-only attribute (Windows 10 1809 and later): the class and its
+// flags, which the headers show only to builds for those systems.
+const FILE_INFO_BY_HANDLE_CLASS kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+const DWORD kDeleteIgnoringReadOnly = 0x1 | 0x10;
 
 // Closes a handle on every path out.
 struct ScopedHandle {
@@ -51,39 +57,38 @@ int Gone(const char* path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// An elevated installer must not use a folder that someone else planted, nor one that someone
-// else may write into (one an earlier run made in the system's temporary folder inherits
-// that anyone may add files): either could slip a DLL beside the programs it starts.
-int FolderTrusted(HANDLE folder, PSID user) {
-    const DWORD kWriting = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE |
-                           WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+// A folder that someone else planted, or that someone else may write into (its files inherit
+// the entries too, inherit-only ones included), could have a program or a DLL swapped before
+// it is started. An entry of a type not known here may grant anything.
+int FolderTrusted(HANDLE folder, PSID user, int elevated) {
+    const DWORD kReading =
+        FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | GENERIC_READ | GENERIC_EXECUTE;
     PSID owner = nullptr;
     PACL dacl = nullptr;
     LocalMemory descriptor;
     if (g_TrustCalls.getSecurityInfo(folder, SE_FILE_OBJECT,
                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                                      nullptr, &dacl, nullptr, &descriptor.value) != ERROR_SUCCESS ||
-        !owner || !dacl || !TrustedSid(owner, user))
+        !owner || !dacl || !TrustedSid(owner, user, elevated))
         return 0;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return 0;
-        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
-            (ace->Header.AceFlags & INHERIT_ONLY_ACE) || !(ace->Mask & kWriting))
-            continue;
-        if (!TrustedSid(&ace->SidStart, user)) return 0;
+        if (ace->Header.AceType == ACCESS_DENIED_ACE_TYPE) continue;
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) return 0;
+        if ((ace->Mask & ~kReading) && !TrustedSid(&ace->SidStart, user, elevated)) return 0;
     }
     return 1;
 }
 
-// Elevated, the new folder grants access to the user, Administrators and SYSTEM only, and
-// inherits nothing from the shared temporary folder.
+// The new folder inherits nothing from the temporary folder, which others may write. Elevated,
+// Administrators own it and only they and SYSTEM may write; the user may still read.
 int CreateFolder(const char* path, PSID user, int elevated) {
-    if (!elevated) return g_TrustCalls.createDirectory(path, nullptr);
     LocalMemory userText;
     if (!ConvertSidToStringSidA(user, reinterpret_cast<char**>(&userText.value))) return 0;
     char sddl[256];
-    TextFormat(sddl, sizeof sddl, "D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+    TextFormat(sddl, sizeof sddl, "%sD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;%s;;;%s)",
+               elevated ? "O:BA" : "", elevated ? "0x1200a9" : "FA",
                static_cast<const char*>(userText.value));
     LocalMemory descriptor;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
@@ -140,18 +145,18 @@ int TokenFacts(BYTE* user, int* elevated) {
     return 1;
 }
 
-int TrustedSid(PSID sid, PSID user) {
-    return EqualSid(sid, user) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-           IsWellKnownSid(sid, WinLocalSystemSid);
+int TrustedSid(PSID sid, PSID user, int elevated) {
+    return (!elevated && EqualSid(sid, user)) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid);
 }
 
-int OwnerTrusted(HANDLE object, PSID user) {
+int OwnerTrusted(HANDLE object, PSID user, int elevated) {
     PSID owner = nullptr;
     LocalMemory descriptor;
     return g_TrustCalls.getSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                                         nullptr, nullptr, nullptr,
                                         &descriptor.value) == ERROR_SUCCESS &&
-           owner && TrustedSid(owner, user);
+           owner && TrustedSid(owner, user, elevated);
 }
 
 int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
@@ -166,24 +171,42 @@ TrustedFolder::~TrustedFolder() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
 
-int TrustedFolder::Enter(const char* path, InstallFailure& failure) {
-    if (!Open(path) || !SetCurrentDirectoryA(path)) return failure.Set(kFailureFolder, path);
-    entered_ = 1;
-    return 1;
+int TrustedFolder::Enter(char* path, int capacity, char* pattern, int patternCapacity,
+                         InstallFailure& failure) {
+    if (Open(path, 0) && SetCurrentDirectoryA(path)) return entered_ = 1;
+    // The fixed folder is someone else's, open to others, or a link that stays: a fresh folder
+    // beside it, under a name nobody can foresee, so nobody can make it first.
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    unsigned long random[2];
+    char suffix[24], fresh[kFolderPathCapacity], freshPattern[kFilePathCapacity];
+    TextCopy(fresh, path, sizeof fresh);
+    if (!RtlGenRandom(random, sizeof random) ||
+        !TextFormat(suffix, sizeof suffix, "-%08lx%08lx", random[0], random[1]) ||
+        !TextAppendWithin(fresh, capacity < kFolderPathCapacity ? capacity : kFolderPathCapacity,
+                          suffix) ||
+        !JoinFolderFile(fresh, "*.*", freshPattern, sizeof freshPattern) ||
+        TextLength(freshPattern) >= patternCapacity || !Open(fresh, 1) ||
+        !SetCurrentDirectoryA(fresh))
+        return failure.Set(kFailureFolder, path);
+    TextCopy(path, fresh, capacity);
+    TextCopy(pattern, freshPattern, patternCapacity);
+    return entered_ = 1;
 }
 
-int TrustedFolder::Open(const char* path) {
+int TrustedFolder::Open(const char* path, int fresh) {
     BYTE user[SECURITY_MAX_SID_SIZE];
     int elevated = 0;
     if (!TokenFacts(user, &elevated)) return 0;
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = fresh ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         RemoveLink(path);
         attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES) return 0;
     }
+    // A fresh folder must be new: one already there under its name is not this run's.
     if (attributes == INVALID_FILE_ATTRIBUTES && !CreateFolder(path, user, elevated) &&
-        GetLastError() != ERROR_ALREADY_EXISTS)
+        (fresh || GetLastError() != ERROR_ALREADY_EXISTS))
         return 0;
     handle_ = OpenAsItself(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
                            FILE_SHARE_READ | FILE_SHARE_WRITE);
@@ -191,7 +214,7 @@ int TrustedFolder::Open(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
            FinalPath(handle_, finalPath, sizeof finalPath) &&
-           (!elevated || FolderTrusted(handle_, user));
+           FolderTrusted(handle_, user, elevated);
 }
 
 int TrustedFolder::RemoveFile(const char* path, const char* name) {
@@ -206,12 +229,23 @@ int TrustedFolder::RemoveFile(const char* path, const char* name) {
             !JoinFolderFile(finalPath, name, expected, sizeof expected) ||
             !SamePath(found, expected))
             return 0;
-        FILE_BASIC_INFO basic = {};                   // times of 0 stay as they are
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears read-only
-        SetFileInformationByHandle(file.value, FileBasicInfo, &basic, sizeof basic);
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        SetFileInformationByHandle(file.value, FileDispositionInfo, &disposition,
-                                   sizeof disposition);
+        // A read-only file goes without its attribute being touched where the system can;
+        // elsewhere the attribute is cleared first, but only on a file with no other name:
+        // attributes belong to the file, and another name of it may lie outside the folder.
+        DWORD ignoring = kDeleteIgnoringReadOnly;
+        if (!SetFileInformationByHandle(file.value, kDispositionInfoEx, &ignoring,
+                                        sizeof ignoring)) {
+            BY_HANDLE_FILE_INFORMATION info;
+            if (GetFileInformationByHandle(file.value, &info) && info.nNumberOfLinks == 1 &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+                FILE_BASIC_INFO basic = {};                   // times of 0 stay as they are
+                basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears read-only
+                SetFileInformationByHandle(file.value, FileBasicInfo, &basic, sizeof basic);
+            }
+            FILE_DISPOSITION_INFO disposition = {TRUE};
+            SetFileInformationByHandle(file.value, FileDispositionInfo, &disposition,
+                                       sizeof disposition);
+        }
     }
     // A file that another program holds open with share-delete is only marked for deletion
     // and stays: that is no removal.

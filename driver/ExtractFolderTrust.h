@@ -1,6 +1,7 @@
 // The extraction folder as a place the installer can trust: never reached through a link, the
-// temporary folder's own child, owned by someone trusted when the process is elevated, and
-// emptied of what an earlier run left, without following anything out of it.
+// temporary folder's own child, owned and writable only by the user, Administrators and SYSTEM
+// (only by the last two when the process is elevated), and emptied of what an earlier run
+// left, without following anything out of it.
 #pragma once
 #include <windows.h>
 #include <aclapi.h>
@@ -20,16 +21,20 @@ class TrustedFolder {
     TrustedFolder(const TrustedFolder&) = delete;
     TrustedFolder& operator=(const TrustedFolder&) = delete;
 
-    // Makes path (the folder) the current directory once it can be trusted; a link in its
-    // place is removed first, and a new folder is made. 0, with failure set, when it cannot.
-    int Enter(const char* path, InstallFailure& failure);
+    // Makes path (the folder; pattern, its "*.*") the current directory once it can be
+    // trusted; a link in its place is removed first, and a new folder is made. When it cannot
+    // be trusted, a fresh folder "<path>-<16 random hex digits>" is made beside it and path and
+    // pattern name that one instead. 0, with failure naming path, when neither can be used.
+    int Enter(char* path, int capacity, char* pattern, int patternCapacity,
+              InstallFailure& failure);
 
     // Deletes the files an earlier run left (not folders, nor names beginning with '.'), each
     // only as itself, never through a link. 0, with failure naming it, when one stays, or when
     // a folder "<program>.local" would redirect a program's DLL loading.
     int Clean(const char* pattern, InstallFailure& failure);
 
-    // Deletes path, the folder's file name, only as itself: 1 once it is gone.
+    // Deletes path, the file name in this folder, as itself: never through a link, never
+    // changing the attributes of a file that has other names. 1 once it is gone.
     int RemoveFile(const char* path, const char* name);
     // Once entered: lets the folder go (the process leaves it for its parent) and deletes it
     // as itself, never through a link. 1 once it is gone; a folder that holds anything stays.
@@ -40,8 +45,9 @@ class TrustedFolder {
     char finalPath[kFailureNameCapacity] = {};
 
   private:
-    // Removes a link in the folder's place, makes the folder if needed, opens and checks it.
-    int Open(const char* path);
+    // Opens and checks the folder; before that, the fixed folder has a link in its place
+    // removed and is made if needed, a fresh one is made and must be new.
+    int Open(const char* path, int fresh);
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     int entered_ = 0;
 };
@@ -54,10 +60,12 @@ int SamePath(const char* a, const char* b);
 // The process token's user (user holds SECURITY_MAX_SID_SIZE bytes) and whether the process
 // runs elevated (or as SYSTEM, whose token is elevated too).
 int TokenFacts(BYTE* user, int* elevated);
-// The user, Administrators and SYSTEM: who may own what an elevated installer uses.
-int TrustedSid(PSID sid, PSID user);
+// Who may own the folder and write into it: Administrators and SYSTEM, and the user when not
+// elevated (an elevated run's user also runs unelevated processes, which must not reach what
+// it starts). CREATOR OWNER stands for whoever makes a file in it: this installer.
+int TrustedSid(PSID sid, PSID user, int elevated);
 // 1 when object's owner is one of those.
-int OwnerTrusted(HANDLE object, PSID user);
+int OwnerTrusted(HANDLE object, PSID user, int elevated);
 
 // The system calls behind the trust checks; tests replace them.
 struct TrustCalls {

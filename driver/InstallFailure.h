@@ -10,6 +10,7 @@ enum InstallFailureKind {
     kFailureEntry = 4,      // an entry could not be read or written in full
     kFailureStart = 5,      // a program of the payload could not be started
     kFailurePreInstall = 6, // the pre-install program ended with an error-severity code
+    kFailureDllSearch = 7,  // the system cannot keep DLLs beside the installer from loading
 };
 
 // With the wait option: the installer's own failures are kOwnExitCodes + their kind (the
@@ -18,7 +19,7 @@ enum InstallFailureKind {
 // user's refusal the code deployment tools know as "cancelled by the user".
 enum : unsigned long {
     kOwnExitCodes = 0x20000000ul,
-    kExitNothingInstalled = kOwnExitCodes + 7,
+    kExitNothingInstalled = kOwnExitCodes + 8,
     kExitCancelled = 1602,
 };
 

@@ -36,7 +36,7 @@ int LogFileTrusted(HANDLE file, const char* path) {
     BYTE user[SECURITY_MAX_SID_SIZE];
     int elevated = 0;
     if (!TokenFacts(user, &elevated)) return 0;
-    return !elevated || (OwnerTrusted(file, user) && SamePlace(file, path));
+    return !elevated || (OwnerTrusted(file, user, elevated) && SamePlace(file, path));
 }
 
 } // namespace

@@ -114,13 +114,13 @@ int H_FEN::RunInstall(const char* commandLine, InstallFailure& failure) {
     }
     if (!productName[0]) return 1;
 
-    if (!JoinFolderFile(folderPath, "install.exe", program, sizeof program))
+    if (!JoinFolderFile(folderPath, kInstallProgramName, program, sizeof program))
         return RefuseLongPath(folderPath, failure);
     // Without the wait option install.exe outlives the installer: it is not waited for.
     int wait = (options & kRunWait) != 0;
     unsigned long code =
         LaunchProgram(program, commandLine, wait ? kLaunchWaitShown : kLaunchNoWait, &started);
-    if (!started) return failure.Set(kFailureStart, "install.exe");
+    if (!started) return failure.Set(kFailureStart, kInstallProgramName);
     if (wait) outcome = code;
     return 1;
 }

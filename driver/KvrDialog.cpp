@@ -16,5 +16,8 @@ void KVR_DLG::OnInitDialog(MSG_REC*) {
     CenterOnScreen(0, 0);
     ForwardSetWindowText(GetDlgItem(handle, AUTO_KVR_MESSAGE), message);
     // Letter case counts: "AUTO=1" asks the user, "auto=10" confirms.
-    if (AutoConfirms(commandLine)) PostMessageA(handle, WM_COMMAND, IDOK, 0);
+    if (AutoConfirms(commandLine)) {
+        ShowWithoutActivating();
+        PostMessageA(handle, WM_COMMAND, IDOK, 0);
+    }
 }

@@ -8,10 +8,6 @@
 
 namespace {
 
-// A program whose manifest asks for more rights than the process has; not in every SDK's
-// headers.
-const DWORD kElevationRequired = 740;
-
 // The handles of a started process; both are closed on every path.
 struct ProcessHandles {
     PROCESS_INFORMATION info = {};
@@ -40,40 +36,9 @@ DWORD WaitForExit(HANDLE process) {
     return code;
 }
 
-// Shell32 is big and needed only for a program that asks for elevation: loaded then, from the
-// system folder only (the DLL search is restricted at start-up).
-BOOL WINAPI ShellExecuteFromShell32(SHELLEXECUTEINFOA* info) {
-    typedef BOOL(WINAPI * Execute)(SHELLEXECUTEINFOA*);
-    HMODULE shell = LoadLibraryA("shell32.dll");
-    Execute execute = shell ? reinterpret_cast<Execute>(reinterpret_cast<void (*)()>(
-                                  GetProcAddress(shell, "ShellExecuteExA")))
-                            : nullptr;
-    if (!execute) return FALSE;
-    return execute(info);
-}
-
-// The shell asks for the user's consent and gives the new process's handle. No error box: a
-// silent install must not wait for a click.
-int StartThroughShell(const char* path, const char* arguments, ProcessHandles& process) {
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path;
-    info.lpParameters = arguments && arguments[0] ? arguments : nullptr;
-    info.nShow = SW_SHOW;
-    if (!g_LaunchCalls.shellExecute(&info) || !info.hProcess) {
-        DWORD error = GetLastError();
-        if (info.hProcess) CloseHandle(info.hProcess);
-        ReportStartFailure("ShellExecuteEx", error);
-        return 0;
-    }
-    process.info.hProcess = info.hProcess;
-    return 1;
-}
-
 } // namespace
 
-LaunchCalls g_LaunchCalls = {CreateProcessA, ShellExecuteFromShell32};
+LaunchCalls g_LaunchCalls = {CreateProcessA};
 
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait, int* started) {
     if (started) *started = 0;
@@ -95,12 +60,8 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
     if (!g_LaunchCalls.createProcess(path, reinterpret_cast<char*>(command.data), nullptr, nullptr,
                                      FALSE, wait == kLaunchWaitDetached ? DETACHED_PROCESS : 0,
                                      nullptr, nullptr, &startup, &process.info)) {
-        DWORD error = GetLastError();
-        if (error != kElevationRequired) {
-            ReportStartFailure("CreateProcess", error);
-            return 0;
-        }
-        if (!StartThroughShell(path, args, process)) return 0;
+        ReportStartFailure("CreateProcess", GetLastError());
+        return 0;
     }
     if (started) *started = 1;
     char text[kProgramPathCapacity + 48];

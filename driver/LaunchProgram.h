@@ -2,7 +2,6 @@
 // responsive.
 #pragma once
 #include <windows.h>
-#include <shellapi.h>
 
 enum LaunchWait {
     kLaunchNoWait = 0,       // started as WinExec would start it: shown, a console if it needs one
@@ -14,9 +13,11 @@ enum LaunchWait {
 // line, of any length Windows allows. 0 when the program cannot be started (reported on the
 // process log channel); otherwise 1 without wait, and the program's exit code with wait, read
 // once the process has ended (so a real exit code of 259 is not mistaken for a running
-// program). *started, when given, tells an exit code of 0 from a program that never started. A
-// program that asks for elevation (error 740) is started again through the shell, which asks the
-// user's consent.
+// program). *started, when given, tells an exit code of 0 from a program that never started.
+// A program that asks for more rights than the installer has (error 740) is not started:
+// consent would be asked for a program in a folder the user's unelevated processes can write.
+// Such a payload's installer is made to run elevated itself, and then its folder is for
+// Administrators only.
 unsigned long LaunchProgram(const char* path, const char* arguments, int wait,
                             int* started = nullptr);
 
@@ -25,7 +26,5 @@ struct LaunchCalls {
     BOOL(WINAPI* createProcess)
     (LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPCSTR,
      LPSTARTUPINFOA, LPPROCESS_INFORMATION);
-    // ShellExecuteExA, from shell32.dll, loaded only when it is needed.
-    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
 };
 extern LaunchCalls g_LaunchCalls;

@@ -41,6 +41,13 @@ int M_DIALOG::EndWith(int result) {
     return ended ? 1 : 0;
 }
 
+// The keyboard stays where the user is typing. And an activated window is one the window system
+// settles with a window manager: under Wine on a display without one, hiding it waits two
+// seconds for an answer that never comes.
+void M_DIALOG::ShowWithoutActivating() {
+    ShowWindow(handle, SW_SHOWNOACTIVATE);
+}
+
 M_DIALOG* FindDialog(HWND window) {
     FEN_OBJ* found = FEN_OBJ::FindByHandle(window, 0);
     if (!found || found->IsDialog() != 1) return nullptr;

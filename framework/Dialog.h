@@ -37,6 +37,9 @@ class M_DIALOG : public FEN_OBJ {
     int RunModal();
     // Ends the dialog with result; 1 when the system ended it.
     int EndWith(int result);
+    // For a dialog no one answers, from OnInitDialog: shows it without making it the active
+    // window, before the dialog manager would show and activate it.
+    void ShowWithoutActivating();
 
     static INT_PTR CALLBACK PasseDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK PasseSheetDlgProc(HWND window, UINT message, WPARAM wParam,

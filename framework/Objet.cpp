@@ -180,7 +180,8 @@ void FEN_OBJ::CenterOnScreen(int dx, int dy) {
     if (!GetWindowRect(handle, &r)) return;
     int x = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 + dx;
     int y = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2 + dy;
-    SetWindowPos(handle, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // Moving never activates: showing the window does, when it should.
+    SetWindowPos(handle, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int FEN_OBJ::ShowMessage(const char* text, UINT style_) {

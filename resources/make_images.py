@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the installer's logo bitmap (QOR_L.bmp, 229 x 113, 8 bits per pixel, 256-colour table)
+"""Draws the installer's logo bitmap (QOR_L.bmp, 229 x 113, 8 bits per pixel run-length coded, 256-colour table)
 and its icon (G_ICON.ico, 32 x 32, 16 colours). Standard library only; the output is
 deterministic, so the checked-in files can be compared with a fresh run (--check)."""
 import os
@@ -157,17 +157,55 @@ def nearest(palette, colour, cache):
     return cache[colour]
 
 
+BI_RLE8 = 1
+
+
+def rle8_line(line):
+    """One row in BI_RLE8: runs of one index as (count, index), stretches of at least three
+    differing indices as an absolute block (0, count, indices, padded to a word), shorter ones
+    as runs of one; the row ends with (0, 0)."""
+    out = bytearray()
+    literal = bytearray()
+
+    def flush():
+        for start in range(0, len(literal), 255):
+            chunk = literal[start:start + 255]
+            if len(chunk) < 3:
+                for index in chunk:
+                    out.extend((1, index))
+            else:
+                out.extend((0, len(chunk)))
+                out.extend(chunk)
+                out.extend(b"\0" * (len(chunk) & 1))
+        literal.clear()
+
+    i = 0
+    while i < len(line):
+        j = i
+        while j < len(line) and line[j] == line[i] and j - i < 255:
+            j += 1
+        if j - i >= 3 or (j - i == 2 and not literal):
+            flush()
+            out.extend((j - i, line[i]))
+        else:
+            literal.extend(line[i:j])
+        i = j
+    flush()
+    return bytes(out) + b"\0\0"
+
+
 def bmp_bytes(canvas):
+    """The logo run-length coded (BI_RLE8): a quarter of the size of the plain rows, still 8 bits
+    per pixel and 256 colours, read by the system's bitmap loaders."""
     palette = build_palette(canvas)
     cache = {}
-    stride = (canvas.width + 3) & ~3
     rows = b""
     for y in range(canvas.height - 1, -1, -1):
-        line = bytes(nearest(palette, p, cache) for p in canvas.pixels[y])
-        rows += line + b"\0" * (stride - canvas.width)
+        rows += rle8_line(bytes(nearest(palette, p, cache) for p in canvas.pixels[y]))
+    rows += b"\0\1"
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    info = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 8, 0, len(rows),
-                       2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 8, BI_RLE8,
+                       len(rows), 2835, 2835, 256, 0)
     offset = 14 + len(info) + len(table)
     header = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset)
     return header + info + table + rows

@@ -40,18 +40,23 @@ static int IsShortAlias(const char* name) {
     return name[at] == '\0' && at - extension <= 3;
 }
 
-int IsPlainFileName(const char* name) {
-    if (!name || !name[0]) return 0;
+int FileNameFault(const char* name) {
+    if (!name || !name[0]) return kNameEmpty;
     static const char kRefused[] = "\\/:*?\"<>|";
     int length = 0;
     for (; name[length]; ++length) {
         unsigned char c = static_cast<unsigned char>(name[length]);
-        if (c < 0x20) return 0;
+        if (c < 0x20) return kNameControl;
         for (const char* r = kRefused; *r; ++r) {
-            if (c == static_cast<unsigned char>(*r)) return 0;
+            if (c == static_cast<unsigned char>(*r)) return kNameRefusedCharacter;
         }
     }
     char last = name[length - 1];
-    if (last == '.' || last == ' ') return 0;
-    return !IsDeviceName(name) && !IsShortAlias(name);
+    if (last == '.' || last == ' ') return kNameTrailingDotOrSpace;
+    if (IsDeviceName(name)) return kNameDevice;
+    return IsShortAlias(name) ? kNameShortAlias : kNamePlain;
+}
+
+int IsPlainFileName(const char* name) {
+    return FileNameFault(name) == kNamePlain;
 }

@@ -8,3 +8,15 @@
 // with a superscript 1, 2 or 3, with or without extension, in any letter case); and not in the
 // form of a short alias (AUTOIN~1.EXE), which could name another entry's file.
 int IsPlainFileName(const char* name);
+
+// Why name is not a plain file name, by the rules above, in their order; kNamePlain when it is.
+enum FileNameFaultCode {
+    kNamePlain,
+    kNameEmpty,
+    kNameControl,            // a control character
+    kNameRefusedCharacter,   // \ / : * ? " < > |
+    kNameTrailingDotOrSpace, // Windows would strip it
+    kNameDevice,             // a reserved device name
+    kNameShortAlias,         // the form of a short alias
+};
+int FileNameFault(const char* name);

@@ -1,5 +1,7 @@
 #include "support/Text.h"
 
+#include "support/UnsignedDivide.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 

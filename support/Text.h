@@ -3,9 +3,6 @@
 #pragma once
 #include <stdint.h>
 
-// Raised by UnsignedDivide on a zero divisor.
-struct CtExceptionDiv0 {};
-
 // The 256-byte folding table used by the folded comparisons (letters and code page 437 accents).
 extern const unsigned char g_FoldTable[256];
 
@@ -20,7 +17,6 @@ int TextPrefixEqual(unsigned count, const char* text, const char* other);
 int TextSearch(const char* text, const char* pattern, int exact, int length);
 const char* TextFindKey(const char* text, const char* key, int exact, int length);
 int TextKeyValue(const char* text, int length, const char* key, char* buffer, int capacity);
-void UnsignedDivide(uint32_t dividend, uint32_t divisor, uint32_t* quotient, uint32_t* remainder);
 char* NumberToText(uint32_t value, char* buffer, int base);
 // printf into a fixed buffer, cut to capacity - 1; returns the stored length.
 int TextFormat(char* buffer, int capacity, const char* format, ...)

@@ -1,6 +1,6 @@
 // The one place that raises an exception outside the decoder: kept apart so the text
 // utilities need no unwind tables in the stub.
-#include "support/Text.h"
+#include "support/UnsignedDivide.h"
 
 void UnsignedDivide(uint32_t dividend, uint32_t divisor, uint32_t* quotient, uint32_t* remainder) {
     if (divisor == 0) throw CtExceptionDiv0();

@@ -132,15 +132,17 @@ class Case:
             with open(order_file, "w") as f:
                 f.write("\n".join(order) + "\n")
             args += ["--order", order_file]
+        # The decision table needs payloads the installer cannot install, which exe refuses.
         if corrupt is None and shorten is None:
             self.env.sfxpack(["exe", self.payload, "-o", self.exe, "--stub",
-                              self.env.config.stub] + args + list(exe_options))
+                              self.env.config.stub, "--allow-incomplete"] + args +
+                             list(exe_options))
             return
         # sfxpack refuses a damaged archive: damage the payload inside the finished installer.
         archive = os.path.join(self.root, "payload.arc")
         self.env.sfxpack(["pack", self.payload, "-o", archive] + args)
         self.env.sfxpack(["exe", "--payload", archive, "-o", self.exe, "--stub",
-                          self.env.config.stub] + list(exe_options))
+                          self.env.config.stub, "--allow-incomplete"] + list(exe_options))
         with open(archive, "rb") as f:
             payload = f.read()
         with open(self.exe, "rb") as f:
@@ -158,12 +160,13 @@ class Case:
         with open(self.exe, "wb") as f:
             f.write(image)
 
-    def run(self, tail="", interact=None, temp=None):
-        """Starts the installer with tail as its command line; interact(case) drives it while it
-        runs. Returns once the installer and every program it started have ended."""
+    def run(self, tail="", interact=None, temp=None, elevated=False):
+        """Starts the installer with tail as its command line, unelevated unless asked;
+        interact(case) drives it while it runs. Returns once the installer and every program it
+        started have ended."""
         job = os.path.join(self.root, "job.txt")
         lines = [windows_path(temp or self.temp), windows_path(self.log),
-                 windows_path(self.exe), tail]
+                 windows_path(self.exe), tail, "elevated" if elevated else ""]
         with open(job, "wb") as f:
             f.write("\r\n".join(lines).encode("cp1252"))
         process = subprocess.Popen(self.env.wine_command([self.env.config.launch,

@@ -1,16 +1,18 @@
 // Starts an installer the way the e2e tests need it: with TEMP and TMP pointing where the test
 // wants, PROBE_LOG set, and an exact command line (Wine's own argument quoting would change it).
 // The job file holds four lines: temporary folder (empty: unchanged), probe log, program path,
-// command tail. Prints the program's full 32-bit exit code and how many of the processes it
-// started were still running when it ended (itself included until it is gone), then waits until
-// every process it started, grandchildren included, has ended, so the test reads a finished probe
-// log.
+// command tail; a fifth line "elevated" keeps the launcher's own elevated token. Otherwise the
+// program runs with the user's limited token, as a double-click starts it on Windows (Wine
+// runs every program elevated). Prints the program's full 32-bit exit code and how many of the
+// processes it started were still running when it ended (itself included until it is gone), then
+// waits until every process it started, grandchildren included, has ended, so the test reads a
+// finished probe log.
 #include <windows.h>
 #include <stdio.h>
 
 namespace {
 
-enum { kJobCapacity = 4096, kLines = 4 };
+enum { kJobCapacity = 4096, kLines = 5 };
 
 // Splits the job file into its lines in place (CR LF or LF).
 int SplitLines(char* text, char** lines) {
@@ -74,7 +76,7 @@ int main(int argc, char** argv) {
     CloseHandle(file);
     job[got] = '\0';
     char* lines[kLines] = {};
-    if (SplitLines(job, lines) < kLines - 1) return Fail("job lines");
+    if (SplitLines(job, lines) < 3) return Fail("job lines");
     const char* tail = lines[3] ? lines[3] : "";
 
     if (lines[0][0]) {
@@ -105,8 +107,20 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(lines[2], command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process))
+    HANDLE token = nullptr, primary = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (!lines[4] || lstrcmpA(lines[4], "elevated")) {
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ||
+            !GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size) ||
+            !DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                              TokenPrimary, &primary))
+            return Fail("limited token");
+    }
+    if (!(primary ? CreateProcessAsUserA(primary, lines[2], command, nullptr, nullptr, FALSE,
+                                         CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)
+                  : CreateProcessA(lines[2], command, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                   nullptr, nullptr, &startup, &process)))
         return Fail("start");
     AssignProcessToJobObject(jobObject, process.hProcess);
     ResumeThread(process.hThread);

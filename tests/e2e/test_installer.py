@@ -1,6 +1,7 @@
 """End-to-end tests of the installer: real installers made by sfxpack, run under Wine, driven
 through their dialogs with keys and clicks. Run: python3 test_installer.py [Class[.test]]"""
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -309,15 +310,22 @@ class Failures(InstallerTest):
 
     def test_links_are_never_followed(self):
         # Wine shows a Unix link to a folder as a reparse point, yet opens it as its target;
-        # a link to a file it shows as a plain file. Neither is removed, and the run stops.
+        # a link to a file it shows as a plain file. Neither is removed. The folder link is
+        # passed by for a fresh folder beside it; the file link stops the run.
         case = self.product_case("_folder")
         target = os.path.join(case.root, "cible")
         os.makedirs(target)
         with open(os.path.join(target, "precieux.txt"), "w") as f:
             f.write("garde")
         os.symlink(target, case.extraction)
-        self.assertStopped(case.run("auto=1"), 2)
+        run = case.run("auto=1")
+        self.assertEnded(run)
         self.assertEqual(["precieux.txt"], os.listdir(target))
+        started = run.started("install.exe")
+        self.assertEqual(1, len(started), run.probes)
+        fresh = started[0]["cwd"]
+        self.assertRegex(fresh, "^" + re.escape(harness.windows_path(case.extraction)) +
+                         "-[0-9a-f]{16}$")
 
         case = self.product_case("_file")
         os.makedirs(case.extraction)
@@ -328,6 +336,33 @@ class Failures(InstallerTest):
         self.assertStopped(case.run("auto=1"), 3)
         with open(precious) as f:
             self.assertEqual("garde", f.read())
+
+    def test_hard_link_to_a_read_only_file_never_changes_it(self):
+        # Attributes belong to the file: clearing read-only through the link would change the
+        # file outside the folder, which Wine cannot delete through a link while it is
+        # read-only. The run stops with the link in place.
+        case = self.product_case()
+        os.makedirs(case.extraction)
+        outside = os.path.join(case.root, "lecture.txt")
+        with open(outside, "w") as f:
+            f.write("garde")
+        os.chmod(outside, 0o444)
+        link = os.path.join(case.extraction, "lien.txt")
+        os.link(outside, link)
+        self.assertStopped(case.run("auto=1"), 3)
+        self.assertEqual(0o444, os.stat(outside).st_mode & 0o777)
+        self.assertTrue(os.path.exists(link))
+        with open(outside) as f:
+            self.assertEqual("garde", f.read())
+
+    def test_elevated_run_uses_no_folder_its_user_can_write(self):
+        # Wine keeps no access list of its own: every folder it shows is the user's, whom an
+        # elevated installer must not trust, since the user's unelevated processes could swap
+        # what it starts. Both the fixed folder and a fresh one are refused.
+        case = self.product_case()
+        self.assertStopped(case.run("auto=1", elevated=True), 2)
+        for name in os.listdir(case.temp):
+            self.assertEqual([], os.listdir(os.path.join(case.temp, name)), name)
 
     def test_file_held_open_stops_and_is_named(self):
         case = self.case()

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <set>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,8 +20,85 @@ namespace {
 const char kTimeInfo[] = "\r\nDWCL=3000000000\r\nDWCH=29000000";
 const uint64_t kInfoTime = (uint64_t(0x01BA8140u) << 32) | 0xB2D05E00u;
 
-// Runs each test with TMP and TEMP pointing at a scratch folder, and puts the environment and
-// the current directory back afterwards.
+// The process token and the folders' owners and access lists as the tests want them: Wine
+// gives every folder the process's user as owner, whatever it was made with, and its processes
+// always run elevated.
+int g_elevated = 0;
+const char* g_owner = nullptr; // SDDL of the fixed folder's owner and access list; none: as made
+int g_lastAceType = -1;        // when set, the fixed folder's last entry has this type instead
+std::string g_createdWith;     // owner and access list the last new folder was made with
+std::vector<std::pair<std::string, std::string>> g_made; // each new folder and its SDDL
+
+std::string CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    DWORD got = 0;
+    GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(info.user.User.Sid, &text);
+    std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+BOOL WINAPI TokenAsWanted(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                          PDWORD got) {
+    if (kind != TokenElevation) return GetTokenInformation(token, kind, data, size, got);
+    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = g_elevated;
+    return TRUE;
+}
+
+// A folder's security as Windows would keep it: the fixed folder's as the test planted it, a
+// new folder's as it was made (its owner the user unless named), any other the real one.
+DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                           PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                           PSECURITY_DESCRIPTOR* descriptor) {
+    char path[MAX_PATH] = {};
+    GetFinalPathNameByHandleA(handle, path, sizeof path, 0);
+    std::string final = path + (strncmp(path, "\\\\?\\", 4) ? 0 : 4);
+    std::string sddl;
+    for (const auto& made : g_made)
+        if (!lstrcmpiA(made.first.c_str(), final.c_str())) sddl = made.second;
+    if (g_owner && final.size() > 8 && !lstrcmpiA(final.c_str() + final.size() - 8, "\\tmp_qor"))
+        sddl = g_owner;
+    if (sddl.empty())
+        return GetSecurityInfo(handle, type, what, owner, group, dacl, sacl, descriptor);
+    if (sddl.compare(0, 2, "O:")) sddl = "O:" + CurrentUserSid() + sddl;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              descriptor, nullptr))
+        return GetLastError();
+    BOOL defaulted = FALSE, present = FALSE;
+    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+    ACE_HEADER* last = nullptr;
+    // Wine reads no SDDL of other kinds of entry; this one keeps an allowed entry's layout.
+    if (g_lastAceType >= 0 && sddl == g_owner && *dacl && (*dacl)->AceCount &&
+        GetAce(*dacl, (*dacl)->AceCount - 1, reinterpret_cast<void**>(&last)))
+        last->AceType = static_cast<BYTE>(g_lastAceType);
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI CreateAndRecord(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
+    char* text = nullptr;
+    g_createdWith = "none";
+    if (attributes && ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                          attributes->lpSecurityDescriptor, SDDL_REVISION_1,
+                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        g_createdWith = text;
+        LocalFree(text);
+    }
+    BOOL made = CreateDirectoryA(path, attributes);
+    if (made && attributes) g_made.push_back({path, g_createdWith});
+    return made;
+}
+
+// Runs each test with TMP and TEMP pointing at a scratch folder, not elevated, and puts the
+// environment, the current directory and the trust calls back afterwards.
 class ExtractPayloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -28,8 +107,15 @@ class ExtractPayloadTest : public ::testing::Test {
         Save("TEMP", savedTemp_);
         UseTemp(temp.Path());
         folder = temp / "tmp_qor";
+        saved_ = g_TrustCalls;
+        g_TrustCalls = {TokenAsWanted, OwnerAsWanted, CreateAndRecord};
     }
     void TearDown() override {
+        g_TrustCalls = saved_;
+        g_elevated = 0;
+        g_owner = nullptr;
+        g_lastAceType = -1;
+        g_made.clear();
         SetCurrentDirectoryA(savedDirectory_);
         SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
         SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
@@ -70,6 +156,7 @@ class ExtractPayloadTest : public ::testing::Test {
     }
     char savedDirectory_[MAX_PATH];
     std::string savedTmp_, savedTemp_;
+    TrustCalls saved_;
 };
 
 TEST_F(ExtractPayloadTest, CreatesTheFolderWritesEveryEntryAndStaysInIt) {
@@ -374,123 +461,114 @@ TEST_F(ExtractPayloadTest, ATempPathTooLongIsRefusedNeverCut) {
     EXPECT_FALSE(Exists(folder));
 }
 
-// The process token and the folder's owner as the tests want them: Wine cannot make a folder
-// that someone else owns, and its processes always run elevated.
-int g_elevated = 1;
-const char* g_owner = nullptr; // SDDL of the folder's owner and access list; none: the real ones
-std::string g_createdWith;     // the access list a new folder was made with
-
-BOOL WINAPI TokenAsWanted(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
-                          PDWORD got) {
-    if (kind != TokenElevation) return GetTokenInformation(token, kind, data, size, got);
-    static_cast<TOKEN_ELEVATION*>(data)->TokenIsElevated = g_elevated;
-    return TRUE;
-}
-
-DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
-                           PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
-                           PSECURITY_DESCRIPTOR* descriptor) {
-    if (!g_owner) return GetSecurityInfo(handle, type, what, owner, group, dacl, sacl, descriptor);
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(g_owner, SDDL_REVISION_1, descriptor,
-                                                              nullptr))
-        return GetLastError();
-    BOOL defaulted = FALSE, present = FALSE;
-    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
-    if (dacl) GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
-    return ERROR_SUCCESS;
-}
-
-BOOL WINAPI CreateAndRecord(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
-    char* text = nullptr;
-    g_createdWith = "none";
-    if (attributes && ConvertSecurityDescriptorToStringSecurityDescriptorA(
-                          attributes->lpSecurityDescriptor, SDDL_REVISION_1,
-                          DACL_SECURITY_INFORMATION, &text, nullptr)) {
-        g_createdWith = text;
-        LocalFree(text);
-    }
-    return CreateDirectoryA(path, attributes);
-}
-
-std::string CurrentUserSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    union {
-        TOKEN_USER user;
-        BYTE bytes[256];
-    } info;
-    DWORD got = 0;
-    GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
-    CloseHandle(token);
-    char* text = nullptr;
-    ConvertSidToStringSidA(info.user.User.Sid, &text);
-    std::string sid = text ? text : "";
-    LocalFree(text);
-    return sid;
-}
-
-class TrustTest : public ExtractPayloadTest {
-  protected:
-    void SetUp() override {
-        ExtractPayloadTest::SetUp();
-        saved_ = g_TrustCalls;
-        g_TrustCalls = {TokenAsWanted, OwnerAsWanted, CreateAndRecord};
-    }
-    void TearDown() override {
-        g_TrustCalls = saved_;
-        g_elevated = 1;
-        g_owner = nullptr;
-        ExtractPayloadTest::TearDown();
-    }
-    TrustCalls saved_;
-};
-
-// Elevated, a folder that someone else may have planted, or may write into, is not used:
-// nothing in it is deleted and nothing written. Not elevated, the user's own temporary folder
-// is trusted as it is.
-TEST_F(TrustTest, AnElevatedInstallerUsesOnlyAFolderNobodyElseControls) {
-    const std::string mine = "O:" + CurrentUserSid() + "D:(A;OICI;FA;;;" + CurrentUserSid() + ")";
+// A fixed folder that someone else made, or that someone else may write into, is left as it
+// is: the run goes on in a fresh folder beside it, under a name nobody can foresee. Elevated,
+// the user's own unelevated processes count as someone else.
+TEST_F(ExtractPayloadTest, OnlyAFolderNobodyElseControlsIsUsed) {
+    const std::string me = CurrentUserSid();
+    const std::string mine = "O:" + me + "D:(A;OICI;FA;;;" + me + ")";
+    const std::string userWrites = "O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x100006;;;" + me + ")";
+    const std::string otherAdds = mine + "(A;OICI;0x100006;;;S-1-5-21-1-2-3-1001)";
+    const std::string filesInheritWrite = mine + "(A;OICIIO;0x2;;;WD)";
     const struct {
         int elevated;
-        const char* security;
-        int used;
+        std::string security;
+        int fixed;            // the fixed folder is used
+        int lastAceType = -1; // the last entry's type, when not the one written
     } rows[] = {
         {1, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;SY)", 0},
         {1, "O:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CI;0x100006;;;BU)(A;OICIIO;FA;;;CO)", 0},
         {1, "O:BAD:(A;;FA;;;SY)(A;;0x1200a9;;;WD)(A;OICIIO;FA;;;CO)(D;;FA;;;BU)", 1},
         {1, "O:SYD:(A;;FA;;;SY)", 1},
         {1, "O:BA", 0}, // no access list: everyone may do everything
-        {1, mine.c_str(), 1},
-        {0, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)", 1},
+        {1, mine, 0},   // the user owns it
+        {1, userWrites, 0},
+        {0, mine, 1},
+        {0, "O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;WD)", 1},
+        {0, "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)", 0},
+        {0, otherAdds, 0},
+        {0, filesInheritWrite, 0},
+        {1, "O:BAD:(A;;FA;;;BA)(A;;0x2;;;WD)", 0, ACCESS_ALLOWED_CALLBACK_ACE_TYPE},
+        {1, "O:BAD:(A;;FA;;;BA)(A;;0x2;;;WD)", 0, ACCESS_ALLOWED_OBJECT_ACE_TYPE},
+        {1, "O:BAD:(A;;FA;;;BA)(A;;0x2;;;WD)", 1, ACCESS_DENIED_ACE_TYPE},
     };
+    std::set<std::string> fresh;
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.security);
+        SetCurrentDirectoryA(temp.Path().c_str());
         RemoveTree(folder);
         CreateDirectoryA(folder.c_str(), nullptr);
         PutFile(folder + "\\planted.exe", "x");
         g_elevated = row.elevated;
-        g_owner = row.security;
-        EXPECT_EQ(row.used, Extract(TestPayload::Of({{"a.txt", "a"}}))) << row.security;
-        EXPECT_EQ(row.used ? kFailureNone : kFailureFolder, failure.kind);
-        EXPECT_EQ(!row.used, Exists(folder + "\\planted.exe"));
-        EXPECT_EQ(row.used != 0, Exists(folder + "\\a.txt"));
+        g_owner = row.security.c_str();
+        g_lastAceType = row.lastAceType;
+        EXPECT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+        EXPECT_EQ(kFailureNone, failure.kind);
+        EXPECT_EQ(!row.fixed, Exists(folder + "\\planted.exe"));
+        EXPECT_EQ(row.fixed != 0, Exists(folder + "\\a.txt"));
+        EXPECT_EQ(folderPath, CurrentDirectory());
+        EXPECT_EQ("a", FileBytes(std::string(folderPath) + "\\a.txt"));
+        if (row.fixed) {
+            EXPECT_EQ(folder, folderPath);
+            continue;
+        }
+        const std::string name = folderPath;
+        EXPECT_EQ(folder.size() + 17, name.size());
+        EXPECT_EQ(0u, name.rfind(folder + "-", 0));
+        EXPECT_EQ(std::string::npos, name.find_first_not_of("0123456789abcdef", folder.size() + 1));
+        EXPECT_TRUE(fresh.insert(name).second) << "a new name each time";
+        EXPECT_EQ(g_made.back().first, name) << "made by this run";
+        SetCurrentDirectoryA(temp.Path().c_str());
+        RemoveTree(name);
     }
 }
 
-TEST_F(TrustTest, ANewFolderIsPrivateWhenElevated) {
-    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    EXPECT_EQ("D:P(A;OICI;FA;;;" + CurrentUserSid() + ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
-              g_createdWith);
-    SetCurrentDirectoryA(temp.Path().c_str()); // the folder can go only once left
-    RemoveTree(folder);
-    ASSERT_FALSE(Exists(folder));
-    g_elevated = 0;
-    ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
-    EXPECT_EQ("none", g_createdWith) << "the temporary folder's own access list";
+// New folders inherit nothing from the temporary folder; elevated, Administrators own them and
+// the user may only read.
+TEST_F(ExtractPayloadTest, ANewFolderIsPrivate) {
+    const std::string me = CurrentUserSid();
+    for (int elevated : {1, 0}) {
+        g_elevated = elevated;
+        SetCurrentDirectoryA(temp.Path().c_str()); // the folder can go only once left
+        RemoveTree(folder);
+        ASSERT_EQ(1, Extract(TestPayload::Of({{"a.txt", "a"}})));
+        EXPECT_EQ(folder, folderPath);
+        EXPECT_EQ(elevated ? "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;" + me + ")"
+                           : "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FA;;;" + me + ")",
+                  g_createdWith);
+    }
+}
+
+// Attributes belong to the file, not to the name: the cleaning deletes a second name of a file
+// that lies elsewhere without changing that file, and stops at one it cannot delete so.
+TEST_F(ExtractPayloadTest, ASecondNameOfAFileElsewhereNeverChangesThatFile) {
+    const struct {
+        DWORD attributes;
+        int deleted;
+    } rows[] = {{FILE_ATTRIBUTE_HIDDEN, 1}, {FILE_ATTRIBUTE_READONLY, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.attributes);
+        SetCurrentDirectoryA(temp.Path().c_str());
+        RemoveTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string outside = temp / "outside.txt", link = folder + "\\lien.txt";
+        SetFileAttributesA(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
+        PutFile(outside, "garde");
+        ASSERT_TRUE(CreateHardLinkA(link.c_str(), outside.c_str(), nullptr));
+        SetFileAttributesA(outside.c_str(), row.attributes);
+        const DWORD before = GetFileAttributesA(outside.c_str());
+        ASSERT_TRUE(before & row.attributes);
+        EXPECT_EQ(row.deleted, Extract(TestPayload::Of({{"a.txt", "a"}})));
+        EXPECT_EQ(row.deleted ? kFailureNone : kFailureLeftOver, failure.kind);
+        EXPECT_EQ(!row.deleted, Exists(link));
+        EXPECT_EQ(before, GetFileAttributesA(outside.c_str()));
+        EXPECT_EQ("garde", FileBytes(outside));
+    }
 }
 
 // The installation log appends, one line a report, and only to a file that is the one named and
 // nobody else's: a run as SYSTEM may be told to write where other users can.
-TEST_F(TrustTest, TheLogAppendsOnlyToAFileOfItsOwn) {
+TEST_F(ExtractPayloadTest, TheLogAppendsOnlyToAFileOfItsOwn) {
     const std::string log = temp / "setup.log";
     const std::string line = "auto=1 log=" + log + " -s";
     PutFile(log, "avant\r\n");
@@ -507,14 +585,14 @@ TEST_F(TrustTest, TheLogAppendsOnlyToAFileOfItsOwn) {
     EXPECT_EQ("un  deux\r\n", text.substr(27, 10));
     EXPECT_EQ("trois\r\n", text.substr(57));
 
-    // Someone else's file is refused when elevated, and written when not: then the installer
-    // writes only where its user may.
-    g_owner = "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;WD)";
-    EXPECT_EQ(nullptr, OpenInstallLog(line.c_str()));
-    g_elevated = 0;
-    delete OpenInstallLog(line.c_str());
-    g_owner = nullptr;
+    // Elevated, a file the user's unelevated processes own is refused, one of Administrators'
+    // is written; not elevated, the installer writes only where its user may anyway.
     g_elevated = 1;
+    EXPECT_EQ(nullptr, OpenInstallLog(line.c_str()));
+    g_made.push_back({log, "O:BAD:(A;;FA;;;BA)"});
+    delete OpenInstallLog(line.c_str());
+    EXPECT_NE(text, FileBytes(log));
+    g_elevated = 0;
 
     // A second name of another file is never written through, nor is a folder or a device.
     const std::string precious = temp / "precieux.txt";

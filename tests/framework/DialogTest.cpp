@@ -72,6 +72,47 @@ TEST_F(Dialogs, PostedOkEndsTheDialogWithTheOkResult) {
     EXPECT_FALSE(IsWindow(dialog.handle));
 }
 
+// Centres itself and, when passive, shows itself before anything activates it; notes whether
+// centring activated it and whether it was on screen once activated and once running.
+class CentredDialog : public M_DIALOG {
+  public:
+    explicit CentredDialog(bool passive)
+        : M_DIALOG(nullptr, "FW_TEST_SHOWN_DLG"), passive(passive) {}
+    void OnInitDialog(MSG_REC*) override {
+        CenterOnScreen(0, 0);
+        activeAfterCentring = GetActiveWindow() == handle;
+        if (passive) ShowWithoutActivating();
+        PostMessageA(handle, WM_APP, 0, 0);
+    }
+    void OnOtherMessage(MSG_REC* record) override {
+        if (record->message == WM_ACTIVATE && LOWORD(record->wParam) != WA_INACTIVE && !activated) {
+            activated = true;
+            visibleWhenActivated = IsWindowVisible(handle) != 0;
+        }
+        if (record->message == WM_APP) {
+            visibleWhenRunning = IsWindowVisible(handle) != 0;
+            EndWith(1);
+        }
+        M_DIALOG::OnOtherMessage(record);
+    }
+    bool passive, activeAfterCentring = true, activated = false, visibleWhenActivated = false,
+                  visibleWhenRunning = false;
+};
+
+// Activating a window that is not on screen yet is what makes Wine hand it to a window manager,
+// and then wait for one when the window is hidden.
+TEST_F(Dialogs, CentringNeverActivatesAndAPassiveDialogIsOnScreenBeforeItIsActivated) {
+    for (bool passive : {true, false}) {
+        CentredDialog dialog(passive);
+        EXPECT_EQ(1, dialog.RunModal()) << passive;
+        EXPECT_FALSE(dialog.activeAfterCentring) << passive;
+        EXPECT_TRUE(dialog.visibleWhenRunning) << passive;
+        if (passive && dialog.activated) {
+            EXPECT_TRUE(dialog.visibleWhenActivated);
+        }
+    }
+}
+
 TEST_F(Dialogs, OkIsIgnoredWhileAChildRefusesToCloseAndCancelStillEnds) {
     ScriptedDialog dialog(
         nullptr, {{WM_COMMAND, IDOK, 0}, {WM_APP, 0, 0}, {WM_COMMAND, IDCANCEL, 0}}, &journal);

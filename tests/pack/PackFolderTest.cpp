@@ -118,6 +118,11 @@ TEST(WriteTime, EntryNamesAreInCodePage1252) {
         {"\xC0\xAF", "\xC0\xAF"},                             // overlong: bytes as they are
         {"\xE6\x97\xA5.txt", nullptr},                        // not in 1252
         {"\xC2\x81.txt", nullptr},                            // a C1 control
+        // Decomposed letters (macOS) compose first, when 1252 has the result.
+        {"cafe\xCC\x81.txt", "caf\xE9.txt"},
+        {"E\xCC\x80 c\xCC\xA7 n\xCC\x83 y\xCC\x88 Z\xCC\x8C", "\xC8 \xE7 \xF1 \xFF \x8E"},
+        {"x\xCC\x81.txt", nullptr},     // no composed x with acute
+        {"e\xCC\x81\xCC\x81", nullptr}, // the second mark stays alone
     };
     for (const auto& row : rows) {
         bool ok = EntryName(row.file, &name, &error);
@@ -126,6 +131,13 @@ TEST(WriteTime, EntryNamesAreInCodePage1252) {
             EXPECT_EQ(name, row.entry);
         }
     }
+    // The refusal names the character, and a name that is not plain says why.
+    EXPECT_FALSE(EntryName("a\xE6\x97\xA5.txt", &name, &error));
+    EXPECT_NE(error.find("the character \xE6\x97\xA5 (U+65E5)"), std::string::npos) << error;
+    EXPECT_FALSE(EntryName("LPT1.log", &name, &error));
+    EXPECT_NE(error.find("device name"), std::string::npos) << error;
+    EXPECT_FALSE(EntryName("PROGRA~1.EXE", &name, &error));
+    EXPECT_NE(error.find("short alias"), std::string::npos) << error;
     // The 63-byte limit counts the converted bytes.
     std::string e62(62, 'e');
     EXPECT_TRUE(EntryName(e62 + "\xC3\xA9", &name, &error));

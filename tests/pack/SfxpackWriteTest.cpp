@@ -17,14 +17,23 @@ std::string Sfxpack(const std::string& arguments) {
     return std::string(SFX_SFXPACK) + " " + arguments;
 }
 
-// A folder of files to pack, made fresh.
+void SaveText(const std::string& path, const std::string& text);
+
+// A folder of files to pack, made fresh; a .kvr gets a descriptor naming the product.
 std::string MakeFolder(const std::string& name, const std::vector<std::string>& files) {
     std::string folder = ScratchPath(name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     for (size_t i = 0; i < files.size(); ++i)
         SaveFile(folder + "/" + files[i], RandomBytes(1000 * i + 10, unsigned(i)));
+    for (const std::string& name : files)
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".kvr") == 0)
+            SaveText(folder + "/" + name, "[Produit]\r\nInstall=Produit d'essai\r\n");
     return folder;
+}
+
+void SaveText(const std::string& path, const std::string& text) {
+    SaveFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 TEST(SfxpackWrite, PackAndExeMakeTheSameDeterministicPayload) {
@@ -64,7 +73,7 @@ TEST(SfxpackWrite, DefaultStubIsLookedForBesideTheTool) {
     fs::create_directories(alone);
     fs::copy_file(SFX_SFXPACK, alone + "/sfxpack");
     fs::permissions(alone + "/sfxpack", fs::perms::owner_all);
-    std::string folder = MakeFolder("cli_stubless", {"a.txt"});
+    std::string folder = MakeFolder("cli_stubless", {"a.kvr", "install.exe"});
     // A stub in the current folder's build tree is anyone's: it is never taken.
     fs::create_directories(alone + "/build/win32/bin");
     fs::copy_file(ProbePath("probe_last.exe"), alone + "/build/win32/bin/stub.exe");
@@ -101,6 +110,19 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
     fs::create_directory(nested + "/data");
     std::string fifo = MakeFolder("cli_fifo", {"a.txt"});
     ASSERT_EQ(mkfifo((fifo + "/pipe").c_str(), 0600), 0);
+    // Payloads the installer cannot install, each with one fault.
+    std::string noProgram = MakeFolder("cli_no_program", {"setup.kvr", "a.txt"});
+    std::string noDescriptor = MakeFolder("cli_no_kvr", {"install.exe"});
+    std::string twoDescriptors = MakeFolder("cli_two_kvr", {"a.kvr", "b.kvr", "install.exe"});
+    std::string noLine = MakeFolder("cli_no_line", {"setup.kvr", "install.exe"});
+    SaveText(noLine + "/setup.kvr", "[Produit]\r\nVersion=2\r\n");
+    std::string utf8 = MakeFolder("cli_utf8", {"setup.kvr", "install.exe"});
+    SaveText(utf8 + "/setup.kvr", "Install=D\xC3\xA9mo\r\n");
+    std::string bom = MakeFolder("cli_bom", {"setup.kvr", "install.exe"});
+    SaveText(bom + "/setup.kvr", "\xEF\xBB\xBFInstall=Demo\r\n");
+    std::string unassigned = MakeFolder("cli_unassigned", {"setup.kvr", "install.exe"});
+    SaveText(unassigned + "/setup.kvr", "Install=D\x81mo\r\n");
+    std::string chinese = MakeFolder("cli_chinese", {"\xE4\xB8\xAD\xE6\x96\x87.txt"});
     std::string stub = ProbePath("probe_last.exe");
     std::string notPe = ScratchPath("not_pe.exe");
     SaveFile(notPe, std::vector<uint8_t>(5000, 'M'));
@@ -136,6 +158,19 @@ TEST(SfxpackWrite, BadInputExitsTwoWithOneLineAndNoOutput) {
         {"pack '" + nested + "'", "subfolder", "not packed: data"},
         {"pack '" + fifo + "' --follow-symlinks", "FIFO", "pipe is not a regular file"},
         {"pack '" + good + "' --method 4", "method 4", "--method"},
+        {"exe '" + noProgram + "' --stub '" + stub + "'", "no install.exe", "has no install.exe"},
+        {"exe '" + noDescriptor + "' --stub '" + stub + "'", "no descriptor",
+         "has no install descriptor"},
+        {"exe '" + twoDescriptors + "' --stub '" + stub + "'", "two descriptors",
+         "more than one install descriptor (b.kvr"},
+        {"exe '" + noLine + "' --stub '" + stub + "'", "no Install= line",
+         "setup.kvr has no line Install="},
+        {"exe '" + utf8 + "' --stub '" + stub + "'", "UTF-8 descriptor", "saved as UTF-8"},
+        {"exe '" + bom + "' --stub '" + stub + "'", "UTF-8 mark", "saved as UTF-8"},
+        {"exe '" + unassigned + "' --stub '" + stub + "'", "unassigned byte",
+         "not Windows-1252 text"},
+        {"pack '" + chinese + "'", "no 1252 form", "the character \xE4\xB8\xAD (U+4E2D)"},
+        {"pack '" + devices + "'", "reserved name's reason", "a device name Windows reserves"},
         {"pack '" + good + "' --jobs 0", "no threads", "--jobs"},
         {"exe '" + good + "' --jobs x --stub '" + stub + "'", "jobs not a number", "--jobs"},
         {"pack '" + good + "' --order '" + ScratchPath("none") + "'", "no order file", "order"},
@@ -175,6 +210,12 @@ TEST(SfxpackWrite, FlagsForLinksSubfoldersAndProgress) {
         Sfxpack("pack '" + folder + "' -o '" + out + "' --follow-symlinks --skip-subfolders");
     CommandResult r = RunCommand(pack);
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    // One summary line on stderr, none with -q.
+    EXPECT_EQ(r.err.rfind("sfxpack pack: 2 entries, 14 bytes in ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("%), written to " + out + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    r = RunCommand(pack + " -q");
     EXPECT_EQ(r.out + r.err, "");
     r = RunCommand(Sfxpack("list '" + out + "'"));
     EXPECT_NE(r.out.find("\ta.txt\n"), std::string::npos) << r.out;
@@ -213,13 +254,65 @@ TEST(SfxpackWrite, OutputNeverFollowsAPlantedLink) {
 
     r = RunCommand(Sfxpack("pack '" + folder + "' -o '" + dir + "/taken'"));
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_NE(r.err.find("cannot rename"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("taken is a folder"), std::string::npos) << r.err;
     size_t files = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         (void)entry;
         ++files;
     }
     EXPECT_EQ(files, 4u); // taken, victim, out and the planted link
+}
+
+// An existing special file or link at -o is written through, never replaced; "-" is standard
+// output; an output directly in the packed folder is refused; a missing folder is named as the
+// user gave it.
+TEST(SfxpackWrite, OutputsThatAreNotRegularFilesAreWrittenThrough) {
+    std::string folder = MakeFolder("cli_out_in", {"a.txt"});
+    std::string dir = ScratchPath("cli_out");
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string archive = dir + "/plain.arc";
+    ASSERT_EQ(RunCommand(Sfxpack("pack '" + folder + "' -o '" + archive + "'")).exitCode, 0);
+    std::vector<uint8_t> expected = LoadFile(archive);
+
+    SaveFile(dir + "/target", {'t'});
+    fs::create_symlink("target", dir + "/link");
+    CommandResult r = RunCommand(Sfxpack("pack '" + folder + "' -o '" + dir + "/link'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir + "/link"));
+    EXPECT_EQ(LoadFile(dir + "/target"), expected);
+
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    r = RunCommand("cat '" + dir + "/fifo' > '" + dir + "/from_fifo' & " +
+                   Sfxpack("pack '" + folder + "' -o '" + dir + "/fifo'") + "; wait");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::is_fifo(dir + "/fifo"));
+    EXPECT_EQ(LoadFile(dir + "/from_fifo"), expected);
+
+    r = RunCommand(Sfxpack("pack '" + folder + "' -o /dev/null"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // RunCommand's own redirections come last: the group's inner ones win.
+    r = RunCommand("{ " + Sfxpack("pack '" + folder + "' -o - > '" + dir + "/from_stdout'") +
+                   "; }");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LoadFile(dir + "/from_stdout"), expected);
+    // And back in through standard input.
+    r = RunCommand("{ " + Sfxpack("list - < '" + dir + "/from_stdout'") + "; }");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\ta.txt\n"), std::string::npos) << r.out;
+
+    r = RunCommand(Sfxpack("pack '" + folder + "' -o '" + folder + "/out.arc'"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("is inside the folder"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(folder + "/out.arc"));
+
+    r = RunCommand(Sfxpack("pack '" + folder + "' -o '" + dir + "/nodir/x.arc'"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot write " + dir + "/nodir/x.arc: no folder " + dir + "/nodir"),
+              std::string::npos)
+        << r.err;
 }
 
 } // namespace

@@ -29,6 +29,13 @@ VERSION_INFO = {
 }
 
 
+def copy_demo(folder):
+    """The demo's payload files and an install.exe (any PE: it is never run here), which the
+    win32 build adds to the demo and exe requires."""
+    shutil.copytree(DEMO, folder)
+    shutil.copy(STUB, os.path.join(folder, "install.exe"))
+
+
 def sfxpack(*args, env=None, check=True):
     result = subprocess.run([SFXPACK] + list(args), stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, text=True, env=env)
@@ -96,7 +103,7 @@ class BuildTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="sfx_build_")
         self.payload = os.path.join(self.dir, "payload")
-        shutil.copytree(DEMO, self.payload)
+        copy_demo(self.payload)
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -227,7 +234,8 @@ class Refusals(BuildTest):
             (ok + ["--elevation", "admin"], {}, "--elevation"),
             (ok + ["--icon", self.path("bad.ico")], {}, "outside the file"),
             (ok + ["--icon", STUB], {}, "not an icon file"),
-            (ok + ["--icon", "/dev/zero"], {}, "not an icon file"),
+            (ok + ["--icon", "/dev/zero"], {}, "/dev/zero is not a regular file"),
+            (ok + ["--icon", self.path("none.ico")], {}, "No such file"),
             (ok + ["--version-info", "Product=x"], {}, "not one of"),
             (ok + ["--version-info", "FileVersion=v1"], {}, "numbers"),
             (ok + ["--version-info", "FileVersion=1.70000"], {}, "numbers"),
@@ -266,7 +274,7 @@ class Reproducible(BuildTest):
         if not hasattr(self, "icon"):
             self.icon = self.make_icon("r.ico", [32])
         payload = os.path.join(folder, "demo", "payload")
-        shutil.copytree(DEMO, payload)
+        copy_demo(payload)
         stamp = len(folder) * 1000
         for name in os.listdir(payload):
             os.utime(os.path.join(payload, name), (stamp, stamp))
@@ -322,9 +330,9 @@ class Signing(BuildTest):
         sfxpack("verify", signed)
         os.mkdir(self.path("x"))
         sfxpack("extract", signed, "-C", self.path("x"))
-        self.assertEqual(sorted(os.listdir(DEMO)), sorted(os.listdir(self.path("x"))))
-        for name in os.listdir(DEMO):
-            self.assertEqual(read(os.path.join(DEMO, name)),
+        self.assertEqual(sorted(os.listdir(self.payload)), sorted(os.listdir(self.path("x"))))
+        for name in os.listdir(self.payload):
+            self.assertEqual(read(os.path.join(self.payload, name)),
                              read(os.path.join(self.path("x"), name)))
 
     def test_new_payload_for_a_signed_installer_only_without_its_signature(self):

@@ -63,13 +63,17 @@ class Package(unittest.TestCase):
         work = os.path.join(self.dir, "work")
         os.mkdir(work)
         self.assertIn("stub: %s\n" % stub, run(sfxpack, "--version", cwd=work))
-        run(sfxpack, "exe", os.environ["DEMO"], "-o", "setup.exe", cwd=work)
-        run(os.environ["SFXPACK"], "exe", os.environ["DEMO"], "-o", "expected.exe", "--stub",
+        # The demo's files and an install.exe, as the win32 build completes the demo.
+        demo = os.path.join(self.dir, "demo")
+        shutil.copytree(os.environ["DEMO"], demo)
+        shutil.copy(os.environ["STUB"], os.path.join(demo, "install.exe"))
+        run(sfxpack, "exe", demo, "-o", "setup.exe", cwd=work)
+        run(os.environ["SFXPACK"], "exe", demo, "-o", "expected.exe", "--stub",
             os.environ["STUB"], cwd=work)
         self.assertEqual(read(os.path.join(work, "expected.exe")),
                          read(os.path.join(work, "setup.exe")))
         listing = run(sfxpack, "list", "setup.exe", cwd=work)
-        for name in os.listdir(os.environ["DEMO"]):
+        for name in os.listdir(demo):
             self.assertIn("\t" + name + "\n", listing)
 
         # The manual page says what each command's --help says, word for word.
@@ -82,7 +86,8 @@ class Package(unittest.TestCase):
         completion = os.path.join(root, "usr", "share", "bash-completion", "completions",
                                   "sfxpack")
         for words, expected in [("sfxpack ver", "verify"), ("sfxpack exe --ic", "--icon"),
-                                ("sfxpack extract -", "--help --max-entry-size -C")]:
+                                ("sfxpack extract -",
+                                 "--help --max-entry-size --quiet --verbose -C -q -v")]:
             line = words.split(" ")
             script = ('source "$1"; COMP_WORDS=(%s); COMP_CWORD=%d; _sfxpack; '
                       'echo "${COMPREPLY[*]}"' % (" ".join(line), len(line) - 1))

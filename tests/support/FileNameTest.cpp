@@ -57,6 +57,21 @@ TEST(FileName, PlainNamesOnly) {
     EXPECT_EQ(IsPlainFileName(nullptr), 0);
 }
 
+// The reason given for a refusal is the rule that refuses it (sfxpack names it to the user).
+TEST(FileName, FaultNamesTheRule) {
+    const struct {
+        const char* name;
+        int fault;
+    } rows[] = {
+        {"install.exe", kNamePlain},       {"", kNameEmpty},
+        {"tab\there", kNameControl},       {"a*b", kNameRefusedCharacter},
+        {"a.", kNameTrailingDotOrSpace},   {"con.txt", kNameDevice},
+        {"AUTOIN~1.EXE", kNameShortAlias},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FileNameFault(row.name), row.fault) << row.name;
+}
+
 TEST(FileTimeInfo, KeysSignedFormsAndAbsence) {
     uint32_t low = 7, high = 7;
     EXPECT_EQ(InfoWriteTime("\r\nDWCL=3000000000\r\nDWCH=29000000", 0, &low, &high), 1);

@@ -1,4 +1,5 @@
 #include "support/Text.h"
+#include "support/UnsignedDivide.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "tools/pack/PackFolder.h"
 
+#include "support/CodePage1252.h"
 #include "support/FileName.h"
 #include "support/FileTimeInfo.h"
 #include "tools/pack/ArchiveWriter.h"
@@ -43,41 +44,10 @@ uint8_t FoldCp1252(uint8_t c) {
 } // namespace
 
 bool NextCodePoint(const std::string& text, size_t* at, uint32_t* code) {
-    uint8_t lead = uint8_t(text[*at]);
-    int extra = lead < 0x80                   ? 0
-                : lead >= 0xC2 && lead < 0xE0 ? 1
-                : lead >= 0xE0 && lead < 0xF0 ? 2
-                : lead >= 0xF0 && lead < 0xF5 ? 3
-                                              : -1;
-    if (extra < 0 || size_t(extra) > text.size() - *at - 1) return false;
-    uint32_t value = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        uint8_t next = uint8_t(text[*at + k]);
-        if ((next & 0xC0) != 0x80) return false;
-        value = value << 6 | (next & 0x3F);
-    }
-    static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    if (value < kLeast[extra] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000))
-        return false;
-    *at += 1 + extra;
-    *code = value;
-    return true;
+    return Utf8Next(text.data(), text.size(), at, code) != 0;
 }
 
 namespace {
-
-// Code points of the bytes 0x80 to 0x9F of code page 1252 (0: not assigned).
-const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-int Cp1252Byte(uint32_t code) {
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return int(code);
-    for (int i = 0; i < 32; ++i)
-        if (code != 0 && kCp1252High[i] == code) return 0x80 + i;
-    return -1;
-}
 
 struct FolderFile {
     std::string name; // as the entry's name: code page 1252
@@ -157,7 +127,8 @@ bool ListFolder(const std::string& folder, const PackOptions& options,
         for (const std::string& name : subfolders)
             names += (names.empty() ? "" : ", ") + name;
         return Fail(error, "subfolders of " + folder + " are not packed: " + names +
-                               " (--skip-subfolders leaves them out)");
+                               " (give the folder that holds the product's files directly; "
+                               "--skip-subfolders leaves subfolders out)");
     }
     if (files->empty()) return Fail(error, "no files in " + folder);
     std::sort(files->begin(), files->end(),
@@ -290,22 +261,65 @@ bool SameWindowsName(const std::string& a, const std::string& b) {
     return true;
 }
 
+namespace {
+
+// Why a name that is not plain is refused, so that the user knows what to rename.
+const char* NameFaultText(int fault) {
+    switch (fault) {
+    case kNameEmpty:
+        return "an empty name";
+    case kNameControl:
+        return "a control character";
+    case kNameRefusedCharacter:
+        return "a character Windows refuses in names (\\ / : * ? \" < > |)";
+    case kNameTrailingDotOrSpace:
+        return "a name ending in a dot or a space, which Windows strips";
+    case kNameDevice:
+        return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1...)";
+    default:
+        return "the form of a short alias (NAME~1.EXT), which may name another file";
+    }
+}
+
+std::string CodePointText(uint32_t code) {
+    char text[16];
+    snprintf(text, sizeof text, "U+%04X", unsigned(code));
+    return text;
+}
+
+} // namespace
+
 bool EntryName(const std::string& fileName, std::string* name, std::string* error) {
     std::string converted;
     uint32_t code;
     for (size_t at = 0; at < fileName.size();) {
+        size_t from = at;
         if (!NextCodePoint(fileName, &at, &code)) {
             converted = fileName; // not UTF-8: bytes of code page 1252 already
             break;
         }
-        int byte = Cp1252Byte(code);
-        if (byte < 0) return Fail(error, "name with a character code page 1252 lacks: " + fileName);
+        // A decomposed letter (e then U+0301) is the same name as the composed one (NFC).
+        size_t next = at;
+        uint32_t mark;
+        if (next < fileName.size() && NextCodePoint(fileName, &next, &mark)) {
+            if (uint32_t composed = ComposeForCp1252(code, mark)) {
+                code = composed;
+                at = next;
+            }
+        }
+        int byte = Cp1252FromCode(code);
+        if (byte < 0)
+            return Fail(error, fileName + ": the character " + fileName.substr(from, at - from) +
+                                   " (" + CodePointText(code) +
+                                   ") has no form in code page 1252, which installer names use; "
+                                   "rename the file");
         converted += char(byte);
     }
     if (converted.size() > kMaxEntryName)
         return Fail(error, "name longer than 63 bytes: " + fileName);
-    if (!IsPlainFileName(converted.c_str()))
-        return Fail(error, "not a plain file name for Windows: " + fileName);
+    if (int fault = FileNameFault(converted.c_str()))
+        return Fail(error,
+                    "not a plain file name for Windows: " + fileName + ": " + NameFaultText(fault));
     *name = converted;
     return true;
 }

@@ -8,6 +8,11 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <exception>
 #include <filesystem>
@@ -113,6 +118,27 @@ bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value) {
     return true;
 }
 
+const std::vector<std::string> kVerbosityFlags = {"-q", "--quiet", "-v", "--verbose"};
+
+Verbosity ReadVerbosity(const Arguments& args) {
+    Verbosity verbosity = kNormal;
+    for (const auto& option : args.options) {
+        if (option.first == "-q" || option.first == "--quiet") verbosity = kQuiet;
+        if (option.first == "-v" || option.first == "--verbose") verbosity = kVerbose;
+    }
+    return verbosity;
+}
+
+void Report(const char* command, Verbosity verbosity, Verbosity least, const std::string& line) {
+    if (verbosity >= least) PrintError(command, line);
+}
+
+std::string SizeRatio(uint64_t from, uint64_t to) {
+    char ratio[32];
+    snprintf(ratio, sizeof ratio, "%.1f%%", from ? 100.0 * double(to) / double(from) : 100.0);
+    return std::to_string(from) + " bytes in " + std::to_string(to) + " (" + ratio + ")";
+}
+
 int UsageError(const char* command, const std::string& reason) {
     fprintf(stderr, "sfxpack %s: %s (try 'sfxpack %s --help')\n", command, reason.c_str(), command);
     return kExitUsage;
@@ -173,6 +199,24 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
     return !failed;
 }
 
+bool ReadStandardInput(uint64_t limit, std::vector<uint8_t>* bytes, std::string* error) {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    bytes->clear();
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, stdin)) > 0) {
+        if (got > limit - bytes->size()) {
+            *error = "standard input holds more than " + std::to_string(limit) + " bytes";
+            return false;
+        }
+        bytes->insert(bytes->end(), chunk, chunk + got);
+    }
+    if (ferror(stdin)) *error = "cannot read standard input";
+    return !ferror(stdin);
+}
+
 namespace {
 
 // A new file under an unpredictable name beside the output, created exclusively so that nothing
@@ -187,6 +231,7 @@ class TemporaryFile {
         }
     }
 
+    // A failure names target, the user's path, not the temporary name.
     bool Create(const std::string& target, std::string* error) {
         std::random_device random;
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -200,7 +245,10 @@ class TemporaryFile {
                 path_ = name;
                 return true;
             }
-            if (!taken) return false;
+            if (!taken) {
+                *error = "cannot write " + target + ": " + CreateFailure(target, *error);
+                return false;
+            }
         }
         *error = "cannot create a temporary file beside " + target;
         return false;
@@ -222,6 +270,18 @@ class TemporaryFile {
 
 } // namespace
 
+std::string CreateFailure(const std::string& target, const std::string& systemError) {
+    std::error_code ec;
+    std::filesystem::path parent = std::filesystem::path(target).parent_path();
+    if (parent.empty()) parent = ".";
+    if (!std::filesystem::exists(parent, ec)) return "no folder " + parent.string();
+    if (!std::filesystem::is_directory(parent, ec)) return parent.string() + " is not a folder";
+    // The system's words come last in the creation's message, after the temporary name.
+    size_t reason = systemError.rfind(": ");
+    return "cannot create a file in " + parent.string() +
+           (reason == std::string::npos ? "" : " (" + systemError.substr(reason + 2) + ")");
+}
+
 bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t length,
                          const FileTime* time, std::string* error) {
     TemporaryFile temporary;
@@ -241,9 +301,66 @@ bool WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t l
     std::error_code ec;
     std::filesystem::rename(temporary.Path(), path, ec);
     if (ec) {
-        *error = "cannot rename " + temporary.Path() + " to " + path + ": " + ec.message();
+        *error = "cannot write " + path + ": " + ec.message();
         return false;
     }
     temporary.Keep();
     return true;
+}
+
+namespace {
+
+// Through stdio: standard output, or an existing special file or link, which is written as it
+// is instead of being replaced.
+bool WriteThrough(FILE* out, const std::string& shown, const uint8_t* bytes, size_t length,
+                  std::string* error) {
+    bool written = fwrite(bytes, 1, length, out) == length && fflush(out) == 0;
+    if (!written) *error = "cannot write " + shown + ": " + strerror(errno);
+    return written;
+}
+
+} // namespace
+
+bool WriteOutput(const std::string& path, const uint8_t* bytes, size_t length, std::string* error) {
+    namespace fs = std::filesystem;
+    if (path == "-") {
+        if (isatty(fileno(stdout))) {
+            *error = "standard output is a terminal: give -o a file, or redirect it";
+            return false;
+        }
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        return WriteThrough(stdout, "standard output", bytes, length, error);
+    }
+    std::error_code ec;
+    fs::file_status own = fs::symlink_status(path, ec);
+    if (ec || own.type() == fs::file_type::not_found || fs::is_regular_file(own))
+        return WriteFileAtomically(path, bytes, length, nullptr, error);
+    fs::file_status target = fs::status(path, ec);
+    // A link, FIFO or character device (/dev/stdout, /dev/null) is the user's way to send the
+    // output somewhere: renaming over it would replace it for everyone.
+    bool through = fs::is_symlink(own) ? fs::is_regular_file(target) || fs::is_fifo(target) ||
+                                             fs::is_character_file(target)
+                                       : fs::is_fifo(own) || fs::is_character_file(own);
+    if (!through) {
+        *error = path + (fs::is_directory(target) ? " is a folder"
+                         : target.type() == fs::file_type::not_found
+                             ? " is a link to nothing"
+                             : " is not a file sfxpack writes (a "
+                               "regular file, FIFO, character "
+                               "device or a link to one)");
+        return false;
+    }
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) {
+        *error = "cannot open " + path + ": " + strerror(errno);
+        return false;
+    }
+    bool written = WriteThrough(out, path, bytes, length, error);
+    if (fclose(out) != 0 && written) {
+        *error = "cannot write " + path + ": " + strerror(errno);
+        written = false;
+    }
+    return written;
 }

@@ -8,7 +8,9 @@
 int CmdCompress(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"--stages", kLevelOption}, kLevelFlags, &args, &error))
+    std::vector<std::string> flags = kLevelFlags;
+    flags.insert(flags.end(), kVerbosityFlags.begin(), kVerbosityFlags.end());
+    if (!ParseArguments(argc, argv, {"--stages", kLevelOption}, flags, &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 2) return UsageError(argv[0], "expects IN and OUT");
     StageSet stages = kStagesAuto;
@@ -44,9 +46,12 @@ int CmdCompress(int argc, char** argv) {
         PrintError(argv[0], "warning: the stream with flags " + std::to_string(stats.failedFlags) +
                                 " did not decode back (error " + std::to_string(stats.checkError) +
                                 "); stored uncompressed");
-    if (!WriteFileAtomically(args.positional[1], stream.data(), stream.size(), nullptr, &error)) {
+    if (!WriteOutput(args.positional[1], stream.data(), stream.size(), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }
+    Report(argv[0], ReadVerbosity(args), kNormal,
+           SizeRatio(data.size(), stream.size()) + ", stages flags " + std::to_string(stats.flags) +
+               ", written to " + args.positional[1]);
     return kExitOk;
 }

@@ -7,7 +7,7 @@
 int CmdDecompress(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"--size"}, {}, &args, &error))
+    if (!ParseArguments(argc, argv, {"--size"}, kVerbosityFlags, &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 2) return UsageError(argv[0], "expects IN and OUT");
     const std::string* sizeText = args.Value("--size");
@@ -38,10 +38,12 @@ int CmdDecompress(int argc, char** argv) {
         PrintError(argv[0], args.positional[0] + ": decoding error code " + std::to_string(code));
         return kExitFault;
     }
-    if (!WriteFileAtomically(args.positional[1], block.data, static_cast<size_t>(written), nullptr,
-                             &error)) {
+    if (!WriteOutput(args.positional[1], block.data, static_cast<size_t>(written), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }
+    Report(argv[0], ReadVerbosity(args), kNormal,
+           std::to_string(written) + " bytes decoded from " + std::to_string(stream.size()) +
+               ", written to " + args.positional[1]);
     return kExitOk;
 }

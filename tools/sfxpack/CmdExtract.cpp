@@ -16,8 +16,8 @@ namespace {
 
 class Extraction {
   public:
-    Extraction(const char* command, const std::string& folder, uint64_t limit)
-        : command_(command), folder_(folder), limit_(limit) {}
+    Extraction(const char* command, const std::string& folder, uint64_t limit, Verbosity verbosity)
+        : command_(command), folder_(folder), limit_(limit), verbosity_(verbosity) {}
 
     // kExitFault when an entry was not written or the walk stopped before the end: the
     // installer would stop at that entry and start nothing.
@@ -27,7 +27,11 @@ class Extraction {
             archive, [this](int index, const ArchiveEntry& entry) { ExtractEntry(index, entry); },
             &stop);
         if (!whole) Fault(stop + "; extraction stops here");
-        return faulty_ || !whole ? kExitFault : kExitOk;
+        if (faulty_ || !whole) return kExitFault;
+        Report(command_, verbosity_, kNormal,
+               std::to_string(written_) + (written_ == 1 ? " file, " : " files, ") +
+                   std::to_string(bytes_) + " bytes, written to " + folder_);
+        return kExitOk;
     }
 
   private:
@@ -66,15 +70,23 @@ class Extraction {
         FileTime time;
         bool timed = InfoWriteTime(info, 0, &time.low, &time.high) != 0;
         std::string error;
-        if (!WriteFileAtomically((std::filesystem::path(folder_) / spelling).string(), data.Bytes(),
-                                 static_cast<size_t>(entry.DecodedSize()), timed ? &time : nullptr,
-                                 &error))
+        std::string path = (std::filesystem::path(folder_) / NameOnDisk(spelling.c_str())).string();
+        if (!WriteFileAtomically(path, data.Bytes(), static_cast<size_t>(entry.DecodedSize()),
+                                 timed ? &time : nullptr, &error)) {
             Fault(what + error);
+            return;
+        }
+        ++written_;
+        bytes_ += uint64_t(entry.DecodedSize());
+        Report(command_, verbosity_, kVerbose, "wrote " + path);
     }
 
     const char* command_;
     std::string folder_;
     uint64_t limit_;
+    Verbosity verbosity_;
+    int written_ = 0;
+    uint64_t bytes_ = 0;
     std::vector<std::string> spellings_; // the names written so far
     bool faulty_ = false;
 };
@@ -84,7 +96,7 @@ class Extraction {
 int CmdExtract(int argc, char** argv) {
     Arguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, {"-C", "--max-entry-size"}, {}, &args, &error))
+    if (!ParseArguments(argc, argv, {"-C", "--max-entry-size"}, kVerbosityFlags, &args, &error))
         return UsageError(argv[0], error);
     if (args.positional.size() != 1) return UsageError(argv[0], "expects exactly one FILE");
     const std::string* folder = args.Value("-C");
@@ -100,5 +112,5 @@ int CmdExtract(int argc, char** argv) {
         PrintError(argv[0], error);
         return kExitFault;
     }
-    return Extraction(argv[0], *folder, limit).Run(loaded.archive);
+    return Extraction(argv[0], *folder, limit, ReadVerbosity(args)).Run(loaded.archive);
 }

@@ -63,10 +63,12 @@ void PrintRunOptions(const std::vector<uint8_t>& file) {
 
 int CmdInfo(int argc, char** argv) {
     LoadedArchive loaded;
-    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    Verbosity verbosity;
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded, &verbosity)) return exit;
     printf("payload: %d bytes\n", static_cast<int>(loaded.archive.length));
     if (loaded.archive.start == loaded.file.data()) {
         printf("installer: no, an archive\n");
+        Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
         return kExitOk;
     }
     PeLayout pe;
@@ -78,5 +80,6 @@ int CmdInfo(int argc, char** argv) {
         return kExitFault;
     }
     PrintRunOptions(loaded.file);
+    Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
     return kExitOk;
 }

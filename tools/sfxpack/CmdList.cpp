@@ -6,7 +6,8 @@
 
 int CmdList(int argc, char** argv) {
     LoadedArchive loaded;
-    if (int exit = LoadArchiveArgument(argc, argv, &loaded)) return exit;
+    Verbosity verbosity;
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded, &verbosity)) return exit;
     std::string fault;
     bool whole = WalkEntries(
         loaded.archive,
@@ -16,7 +17,10 @@ int CmdList(int argc, char** argv) {
                    static_cast<int>(entry.DecodedSize()), DisplayName(entry).c_str());
         },
         &fault);
-    if (whole) return kExitOk;
+    if (whole) {
+        Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
+        return kExitOk;
+    }
     PrintError(argv[0], fault);
     return kExitFault;
 }

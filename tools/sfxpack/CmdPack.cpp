@@ -1,4 +1,5 @@
 // sfxpack pack: a payload archive from the files of a folder.
+#include "tools/sfxpack/ArchiveInput.h"
 #include "tools/sfxpack/CommandLine.h"
 #include "tools/sfxpack/FileIo.h"
 #include "tools/sfxpack/FolderPacking.h"
@@ -21,10 +22,16 @@ int Pack(int argc, char** argv) {
     std::vector<uint8_t> archive;
     int status = PackFolderForCommand(argv[0], args.positional[0], args, &archive);
     if (status != kExitOk) return status;
-    if (!WriteFileAtomically(*output, archive.data(), archive.size(), nullptr, &error)) {
+    if (!WriteOutput(*output, archive.data(), archive.size(), &error)) {
         PrintError(argv[0], error);
         return kExitFault;
     }
+    PayloadArchive written;
+    written.start = archive.data();
+    written.length = static_cast<int32_t>(archive.size());
+    Verbosity verbosity = ReadVerbosity(args);
+    ReportEntries(argv[0], verbosity, written);
+    Report(argv[0], verbosity, kNormal, ArchiveSummary(written) + ", written to " + *output);
     return kExitOk;
 }
 

@@ -7,12 +7,14 @@
 int CmdVerify(int argc, char** argv) {
     LoadedArchive loaded;
     uint64_t limit = 0;
-    if (int exit = LoadArchiveArgument(argc, argv, &loaded, &limit)) return exit;
+    Verbosity verbosity;
+    if (int exit = LoadArchiveArgument(argc, argv, &loaded, &verbosity, &limit)) return exit;
     int entries = 0;
     bool sound = CheckEntries(
         loaded.archive, limit, [&](const std::string& fault) { PrintError(argv[0], fault); },
         &entries);
     if (!sound) return kExitFault;
-    printf("%d entries, all sound\n", entries);
+    ReportEntries(argv[0], verbosity, loaded.archive);
+    Report(argv[0], verbosity, kNormal, "all sound: " + ArchiveSummary(loaded.archive));
     return kExitOk;
 }

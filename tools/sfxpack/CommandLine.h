@@ -52,6 +52,17 @@ bool ParseLevel(const Arguments& args, int* level, std::string* error);
 // A non-negative decimal count that fits in `limit`; false for anything else.
 bool ParseCount(const std::string& text, uint32_t limit, uint32_t* value);
 
+// -q/--quiet and -v/--verbose, which every command takes: quiet prints nothing but faults and
+// warnings; normal adds one summary line on success; verbose adds a line per entry. All of it
+// goes to stderr, so that stdout holds only what a command is for.
+enum Verbosity { kQuiet, kNormal, kVerbose };
+extern const std::vector<std::string> kVerbosityFlags;
+// The last of those flags given, or kNormal.
+Verbosity ReadVerbosity(const Arguments& args);
+// "sfxpack COMMAND: line" on stderr when verbosity is at least least.
+void Report(const char* command, Verbosity verbosity, Verbosity least, const std::string& line);
+// "N bytes in M (R%)": a size and what it became, for summaries.
+std::string SizeRatio(uint64_t from, uint64_t to);
 // The run options an installer carries, as "options: wait, cleanup" ("options: none").
 void PrintRunOptions(const std::vector<uint8_t>& file);
 

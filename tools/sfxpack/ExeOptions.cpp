@@ -4,6 +4,9 @@
 
 #include <stdlib.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "tools/pack/Installer.h"
 #include "tools/pack/RegularFile.h"
 #include "support/RunOptions.h"
@@ -40,8 +43,14 @@ int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOp
     if (const std::string* icon = args.Value("--icon")) {
         // A device or a huge file is no icon: it is never read whole, nor waited on.
         RegularFile file;
+        std::error_code ec;
         if (!ReadRegularFile(*icon, true, kMaxIconFileBytes, &file, &error))
-            error = *icon + ": not an icon file of at most 16 MiB";
+            // The reader's reason names a missing, unreadable or special file; only the size
+            // is said in its own words here.
+            error = std::filesystem::exists(*icon, ec) &&
+                            std::filesystem::file_size(*icon, ec) > kMaxIconFileBytes && !ec
+                        ? *icon + ": larger than an icon file may be (16 MiB)"
+                        : "--icon " + error;
         else if (!ParseIconFile(file.bytes, &options->icon, &error))
             error = *icon + ": " + error;
         if (options->icon.empty()) {

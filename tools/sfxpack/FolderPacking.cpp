@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <string>
 
 #include "tools/pack/PackFolder.h"
@@ -26,7 +28,7 @@ std::string ShowBytes(double bytes) {
 }
 
 // Files done, bytes and rate on one line that redraws itself, at most ten times a second, and
-// only for a person watching: stderr is a terminal and --quiet was not given. Scripts see no
+// only for a person watching: stderr is a terminal and -q was not given. Scripts see no
 // change.
 class Progress {
   public:
@@ -66,6 +68,16 @@ class Progress {
 
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive) {
+    // An output among the folder's files would either overwrite one of the product's files or,
+    // on the next run, be packed into itself; leaving it out silently could drop a product file
+    // of that name, so it is refused.
+    const std::string* output = OutputPath(args);
+    std::error_code ec;
+    if (output && *output != "-" &&
+        std::filesystem::equivalent(std::filesystem::absolute(*output, ec).parent_path(), folder,
+                                    ec))
+        return UsageError(command, "the output " + *output + " is inside the folder " + folder +
+                                       " it packs: write it elsewhere");
     PackOptions options;
     if (const std::string* method = args.Value("--method")) {
         if (!ParseCount(*method, 3, &options.method))
@@ -86,7 +98,7 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
         return UsageError(command, error);
     bool packed;
     {
-        Progress progress(command, args.Has("--quiet"));
+        Progress progress(command, ReadVerbosity(args) == kQuiet);
         options.progress = [&](const PackProgress& p) { progress.Show(p); };
         packed = PackFolder(folder, options, archive, &warnings, &error);
     }
@@ -101,6 +113,7 @@ int PackFolderForCommand(const char* command, const std::string& folder, const A
 
 std::vector<std::string> PackFlags() {
     std::vector<std::string> flags = kLevelFlags;
-    flags.insert(flags.end(), {"--follow-symlinks", "--skip-subfolders", "--quiet"});
+    flags.insert(flags.end(), kVerbosityFlags.begin(), kVerbosityFlags.end());
+    flags.insert(flags.end(), {"--follow-symlinks", "--skip-subfolders"});
     return flags;
 }

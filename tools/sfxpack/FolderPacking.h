@@ -10,5 +10,5 @@
 // flags below; prints the reason and returns kExitUsage for bad input.
 int PackFolderForCommand(const char* command, const std::string& folder, const Arguments& args,
                          std::vector<uint8_t>* archive);
-// The flags of pack, which exe takes too: -1 to -9, --follow-symlinks, --skip-subfolders, --quiet.
+// The flags of pack, which exe takes too: -1 to -9, -q/-v, --follow-symlinks, --skip-subfolders.
 std::vector<std::string> PackFlags();

@@ -17,7 +17,9 @@ struct Command {
 // One row per command.
 const Command kCommands[] = {
     {"list", "FILE", "List the entries of an archive or an installer .exe",
-     "  prints index, method word, stored length, decoded size, name (tab-separated)\n"
+     "  prints index, method word, stored length, decoded size, name (tab-separated); names\n"
+     "  are shown in UTF-8, a control or unassigned byte as \\xNN\n"
+     "  FILE - is standard input (as for verify and extract)\n"
      "  exit 1 when a checkword mismatch or a damaged entry stopped the walk\n",
      CmdList},
     {"info", "FILE", "Show what an installer carries besides its files",
@@ -29,24 +31,26 @@ const Command kCommands[] = {
      "Decode every entry of an archive or an installer .exe and check it",
      "  --max-entry-size N  refuse an entry whose decoded size is above N bytes before\n"
      "                      taking memory for it (default 268435456, pack's limit)\n"
-     "  exit 0 only when every entry decodes to its decoded size; each fault is named\n",
+     "  exit 0 only when every entry decodes to its decoded size; each fault is named, by\n"
+     "  index and name\n",
      CmdVerify},
     {"extract", "FILE -C DIR [--max-entry-size N]",
      "Write the files that the installer would extract, with their times",
      "  -C DIR              folder to write into (must exist)\n"
      "  --max-entry-size N  as for verify\n"
-     "  an entry that fails (checkword, decoding, size, name) gets no file; exit 1 names it\n",
+     "  an entry that fails (checkword, decoding, size, name) gets no file; exit 1 names it\n"
+     "  names are written in UTF-8 (on Windows, as they are)\n",
      CmdExtract},
     {"decompress", "IN OUT --size N", "Decode one raw compressed stream",
      "  --size N  the decoded size of the stream\n"
-     "  on a decoding error prints the error code and writes no OUT (exit 1)\n",
+     "  on a decoding error prints the error code and writes no OUT (exit 1); OUT as pack's\n",
      CmdDecompress},
     {"compress", "IN OUT [--stages auto|none|p|b|r|pb|pr|br|pbr] [--level N | -N]",
      "Encode one raw compressed stream, the smallest the allowed stages give",
      "  --stages S  auto (default): every combination, the smallest kept; none: a plain copy;\n"
      "              otherwise exactly these stages (p prefix-class, b back-references, r runs)\n"
      "  --level N   1 (fastest) to 9 (smallest), also written -1 to -9; default 3\n"
-     "  the stream is decoded again before it is written; bad input exits 2\n",
+     "  the stream is decoded again before it is written; bad input exits 2; OUT as pack's\n",
      CmdCompress},
     {"pack", "DIR -o OUT [--method 0|1|2|3] [--order FILE] [--jobs N] [--level N | -N]",
      "Make a payload archive from the regular files directly in DIR",
@@ -59,17 +63,19 @@ const Command kCommands[] = {
      "                  default 3\n"
      "  --follow-symlinks  pack what links in DIR point to (default: a link is refused)\n"
      "  --skip-subfolders  leave subfolders out (default: they are refused, named)\n"
-     "  --quiet         no progress line (shown only when stderr is a terminal)\n"
+     "  progress is shown only when stderr is a terminal, unless -q\n"
+     "  OUT may be - (standard output, not a terminal); an existing link, FIFO or character\n"
+     "  device is written through, never replaced; OUT directly in DIR is refused\n"
      "  only regular files are packed: a FIFO, socket or device is refused\n"
      "  each entry's info text carries the file's last-write time (DWCL/DWCH)\n"
      "  limits: names of 63 bytes, 256 MiB a file, 1 GiB the archive; bad input exits 2\n",
      CmdPack},
     {"exe", "(DIR | --payload ARCHIVE) -o OUT.exe [--stub STUB.exe] [OPTIONS]",
      "Make an installer: the stub with the archive as its resource EXE_DATA 1",
-     "  -o OUT.exe         the installer to write\n"
+     "  -o OUT.exe         the installer to write (as pack's OUT)\n"
      "  --payload ARCHIVE  an archive (or an installer whose payload is taken) instead of DIR\n"
      "  --method, --order, --jobs, --level  as for pack, with DIR\n"
-     "  --follow-symlinks, --skip-subfolders, --quiet  as for pack, with DIR\n"
+     "  --follow-symlinks, --skip-subfolders  as for pack, with DIR\n"
      "  --stub STUB.exe    the stub; default, the first that exists of: <sfxpack's folder>/\n"
      "                     stub.exe, the installed one, the sibling win32 build's (see --version)\n"
      "  --elevation LEVEL  asInvoker, highestAvailable or requireAdministrator: the\n"
@@ -82,13 +88,25 @@ const Command kCommands[] = {
      "                     Comments or LegalTrademarks; FileVersion and ProductVersion begin\n"
      "                     with a.b.c.d\n"
      "  --drop-signature   a signed stub (an installer) is refused unless this is given\n"
+     "  --allow-incomplete build a payload the installer cannot install: by default exe\n"
+     "                     refuses one without install.exe, without exactly one .kvr\n"
+     "                     descriptor, whose descriptor has no Install= line or is not\n"
+     "                     Windows-1252 text (a control or unassigned byte, or all of it\n"
+     "                     UTF-8 with accents, or a UTF-8 byte-order mark)\n"
      "  --wait             the installer waits for install.exe and ends with its exit code;\n"
-     "                     its own failures are 536870913 to 536870919, \"Quitter\" is 1602\n"
+     "                     its own failures are 536870913 to 536870920, \"Quitter\" is 1602\n"
      "  --cleanup          --wait, then the installer removes what it extracted and its folder\n"
      "  an existing EXE_DATA resource is replaced, every other resource kept; bad input exits 2\n"
      "  SOURCE_DATE_EPOCH, when set, gives every time stamp written (files and PE header)\n",
      CmdExe},
 };
+
+// What every command takes, after its own options.
+const char kEveryCommand[] =
+    "  -q, --quiet    only faults and warnings on stderr\n"
+    "  -v, --verbose  also one line per entry on stderr\n"
+    "  on success one summary line (entries, bytes, ratio, output) goes to stderr, so that\n"
+    "  stdout holds only what the command prints\n";
 
 const Command* FindCommand(const char* name) {
     for (const Command& c : kCommands) {
@@ -118,6 +136,7 @@ void PrintCommandHelp(const Command& c) {
     printf("usage: sfxpack %s %s\n\n%s\n%s", c.name, c.synopsis, c.summary,
            c.details[0] ? "\n" : "");
     fputs(c.details, stdout);
+    fputs(kEveryCommand, stdout);
 }
 
 // --help or -h before any "--" asks for the command's help.
