@@ -5,9 +5,10 @@
 #include "support/Win32Forward.h"
 
 CtExtractDlg::CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
-                           const PayloadArchive& archive, InstallFailure& failure)
+                           const PayloadArchive& archive, InstallFailure& failure,
+                           TrustedFolder* held)
     : M_DIALOG(owner, AUTO_KVR_TEMPLATE), textControl(nullptr), folderPath(folderPath),
-      folderPathCapacity(folderPathCapacity), archive(archive), failure(failure) {}
+      folderPathCapacity(folderPathCapacity), archive(archive), failure(failure), held(held) {}
 
 void CtExtractDlg::OnInitDialog(MSG_REC*) {
     CenterOnScreen(0, 0);
@@ -28,6 +29,6 @@ void CtExtractDlg::OnCommand(MSG_REC* record) {
     RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     MSG waiting;
     PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
-    int done = ExtractPayload(folderPath, folderPathCapacity, archive, failure);
+    int done = ExtractPayload(folderPath, folderPathCapacity, archive, failure, held);
     EndDialog(handle, done ? 1 : 0);
 }

@@ -5,14 +5,17 @@
 #include "driver/InstallFailure.h"
 #include "framework/Dialog.h"
 
+class TrustedFolder;
+
 enum { kCommandExtract = 100 };
 
 class CtExtractDlg : public M_DIALOG {
   public:
     // folderPath (lent, capacity bytes) receives the extraction folder's path; failure (lent)
-    // why the extraction stopped.
+    // why the extraction stopped; held (lent, may be none) keeps the folder once extracted.
     CtExtractDlg(FEN_OBJ* owner, char* folderPath, int folderPathCapacity,
-                 const PayloadArchive& archive, InstallFailure& failure);
+                 const PayloadArchive& archive, InstallFailure& failure,
+                 TrustedFolder* held = nullptr);
 
     void OnInitDialog(MSG_REC* record) override;
     void OnCommand(MSG_REC* record) override;
@@ -22,4 +25,5 @@ class CtExtractDlg : public M_DIALOG {
     int32_t folderPathCapacity;
     const PayloadArchive& archive;
     InstallFailure& failure;
+    TrustedFolder* held;
 };

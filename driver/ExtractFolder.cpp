@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include "driver/ExtractFolderTrust.h"
+#include "driver/InstallCommand.h"
 #include "driver/PayloadEntry.h"
 #include "support/HFile.h"
+#include "support/LogChannel.h"
 #include "support/Text.h"
 
 namespace {
@@ -51,6 +53,10 @@ static int WriteEntry(const ArchiveEntry& entry, const char* entryName, const ch
     if (result.status == kReadSound) {
         // After the last write, which would change it again.
         file.SetWriteTimeFromInfo(info, 0);
+        char text[kEntryTextCapacity + 48];
+        TextFormat(text, sizeof text, "Fichier extrait : %s (%d octets)", name,
+                   entry.DecodedSize());
+        ReportToLog(kLogRun, text);
         return 1;
     }
     // What was written goes when the handle closes.
@@ -63,8 +69,31 @@ static int WriteEntry(const ArchiveEntry& entry, const char* entryName, const ch
     return 0;
 }
 
+// A step of the run, what then the file or folder it concerns, on the run's log channel.
+static void ReportStep(const char* what, const char* name) {
+    char text[kFailureNameCapacity + 48];
+    TextFormat(text, sizeof text, "%s : %s", what, name);
+    ReportToLog(kLogRun, text);
+}
+
+void RemoveExtracted(TrustedFolder& held, const char* folderPath, const PayloadArchive& archive) {
+    if (!held.Entered()) return;
+    char entryName[kEntryNameCapacity], name[kEntryTextCapacity];
+    char path[kFailureNameCapacity];
+    // The entries' words were checked before anything was written; names are not decoded data.
+    EntryCursor cursor = archive.Entries();
+    while (archive.start && cursor.Skip() == kEntryFound) {
+        CopyEntryName(cursor.Entry(), entryName, name);
+        if (!EntryNameAccepted(cursor.Entry(), entryName)) continue;
+        if (!JoinFolderFile(folderPath, name, path, sizeof path) || !held.RemoveFile(path, name))
+            ReportStep("Fichier non supprim\u00e9", name);
+    }
+    ReportStep(held.RemoveSelf(folderPath) ? "Dossier supprim\u00e9" : "Dossier non supprim\u00e9",
+               folderPath);
+}
+
 int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchive& archive,
-                   InstallFailure& failure) {
+                   InstallFailure& failure, TrustedFolder* held) {
     char pattern[kFilePathCapacity];
     if (!folderPath || folderPathCapacity < 1) return failure.Set(kFailureFolder, nullptr);
     if (!NameFolder(folderPath, folderPathCapacity, pattern, sizeof pattern)) {
@@ -72,11 +101,13 @@ int ExtractPayload(char* folderPath, int folderPathCapacity, const PayloadArchiv
         ReportPayloadFault(kFaultFolder, nullptr);
         return failure.Set(kFailureFolder, nullptr);
     }
-    TrustedFolder folder;
+    TrustedFolder local;
+    TrustedFolder& folder = held ? *held : local;
     if (!folder.Enter(folderPath, folderPathCapacity, pattern, sizeof pattern, failure)) {
         ReportPayloadFault(kFaultFolder, folderPath);
         return 0;
     }
+    ReportStep("Dossier d'extraction", folderPath);
     if (!folder.Clean(pattern, failure)) return 0;
     if (!archive.start) return 1; // no payload: nothing to write, its absence reported already
     // The first entry that is not written as it is stored ends the extraction as a failure:

@@ -50,52 +50,12 @@ DWORD AttributesOf(HANDLE handle) {
     return info.dwFileAttributes;
 }
 
-int FinalPath(HANDLE handle, char* path, int capacity) {
-    wchar_t wide[kFailureNameCapacity];
-    DWORD length = GetFinalPathNameByHandleW(handle, wide, kFailureNameCapacity, 0);
-    return length > 0 && length < kFailureNameCapacity && Utf16ToUtf8(wide, -1, path, capacity);
-}
-
-// Paths compare as Windows compares names: without regard to letter case.
-int SamePath(const char* a, const char* b) {
-    return CompareStringOrdinal(WideText(a), -1, WideText(b), -1, TRUE) == CSTR_EQUAL;
-}
-
 // Only "not found" is gone: a name the system cannot even look up stays, or the passes would
 // find it again and again.
 int Gone(const char* path) {
     if (GetFileAttributesW(WideText(path)) != INVALID_FILE_ATTRIBUTES) return 0;
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// The process token's user and whether the process runs elevated (or as SYSTEM, whose token
-// is elevated too). user must hold SECURITY_MAX_SID_SIZE bytes.
-int TokenFacts(BYTE* user, int* elevated) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
-    ScopedHandle owned(token);
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } tokenUser;
-    TOKEN_ELEVATION elevation = {};
-    DWORD got = 0;
-    if (!g_TrustCalls.getTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &got) ||
-        !g_TrustCalls.getTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
-                                          &got) ||
-        !CopySid(SECURITY_MAX_SID_SIZE, user, tokenUser.user.User.Sid))
-        return 0;
-    *elevated = elevation.TokenIsElevated || IsWellKnownSid(user, WinLocalSystemSid);
-    return 1;
-}
-
-// Who may own the folder and write into it: Administrators and SYSTEM, and the user when not
-// elevated (an elevated run's user also runs unelevated processes, which must not reach what
-// it starts). CREATOR OWNER stands for whoever makes a file in it: this installer.
-int TrustedSid(PSID sid, PSID user, int elevated) {
-    return (!elevated && EqualSid(sid, user)) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-           IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid);
 }
 
 // A folder that someone else planted, or that someone else may write into (its files inherit
@@ -155,6 +115,50 @@ void RemoveLink(const char* path) {
 
 } // namespace
 
+int FinalPath(HANDLE handle, char* path, int capacity) {
+    wchar_t wide[kFailureNameCapacity];
+    DWORD length = GetFinalPathNameByHandleW(handle, wide, kFailureNameCapacity, 0);
+    return length > 0 && length < kFailureNameCapacity && Utf16ToUtf8(wide, -1, path, capacity);
+}
+
+// Paths compare as Windows compares names: without regard to letter case.
+int SamePath(const char* a, const char* b) {
+    return CompareStringOrdinal(WideText(a), -1, WideText(b), -1, TRUE) == CSTR_EQUAL;
+}
+
+int TokenFacts(BYTE* user, int* elevated) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
+    ScopedHandle owned(token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } tokenUser;
+    TOKEN_ELEVATION elevation = {};
+    DWORD got = 0;
+    if (!g_TrustCalls.getTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &got) ||
+        !g_TrustCalls.getTokenInformation(token, TokenElevation, &elevation, sizeof elevation,
+                                          &got) ||
+        !CopySid(SECURITY_MAX_SID_SIZE, user, tokenUser.user.User.Sid))
+        return 0;
+    *elevated = elevation.TokenIsElevated || IsWellKnownSid(user, WinLocalSystemSid);
+    return 1;
+}
+
+int TrustedSid(PSID sid, PSID user, int elevated) {
+    return (!elevated && EqualSid(sid, user)) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinCreatorOwnerSid);
+}
+
+int OwnerTrusted(HANDLE object, PSID user, int elevated) {
+    PSID owner = nullptr;
+    LocalMemory descriptor;
+    return g_TrustCalls.getSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr,
+                                        &descriptor.value) == ERROR_SUCCESS &&
+           owner && TrustedSid(owner, user, elevated);
+}
+
 int NameFolder(char* folderPath, int capacity, char* pattern, int patternCapacity) {
     wchar_t wide[kFolderPathCapacity];
     char temp[kFolderPathCapacity];
@@ -171,7 +175,7 @@ TrustedFolder::~TrustedFolder() {
 
 int TrustedFolder::Enter(char* path, int capacity, char* pattern, int patternCapacity,
                          InstallFailure& failure) {
-    if (Open(path, 0) && SetCurrentDirectoryW(WideText(path))) return 1;
+    if (Open(path, 0) && SetCurrentDirectoryW(WideText(path))) return entered_ = 1;
     // The fixed folder is someone else's, open to others, or a link that stays: a fresh folder
     // beside it, under a name nobody can foresee, so nobody can make it first.
     CloseHandle(handle_);
@@ -189,7 +193,7 @@ int TrustedFolder::Enter(char* path, int capacity, char* pattern, int patternCap
         return failure.Set(kFailureFolder, path);
     TextCopy(path, fresh, capacity);
     TextCopy(pattern, freshPattern, patternCapacity);
-    return 1;
+    return entered_ = 1;
 }
 
 int TrustedFolder::Open(const char* path, int fresh) {
@@ -248,6 +252,30 @@ int TrustedFolder::RemoveFile(const char* path, const char* name) {
     }
     // A file that another program holds open with share-delete is only marked for deletion
     // and stays: that is no removal.
+    return Gone(path);
+}
+
+int TrustedFolder::RemoveSelf(const char* path) {
+    if (!entered_) return 0;
+    // The held handle shares no deletion, and neither does the process's current directory.
+    CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    entered_ = 0;
+    SetCurrentDirectoryA("..");
+    {
+        ScopedHandle folder(OpenAsItself(path, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+        DWORD attributes = AttributesOf(folder.value);
+        char found[kFailureNameCapacity];
+        // The folder that was trusted, not what may have taken its name since.
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !FinalPath(folder.value, found, sizeof found) || !SamePath(found, finalPath))
+            return 0;
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        SetFileInformationByHandle(folder.value, FileDispositionInfo, &disposition,
+                                   sizeof disposition);
+    }
     return Gone(path);
 }
 

@@ -36,6 +36,10 @@ class TrustedFolder {
     // Deletes path, the file name in this folder, as itself: never through a link, never
     // changing the attributes of a file that has other names. 1 once it is gone.
     int RemoveFile(const char* path, const char* name);
+    // Once entered: lets the folder go (the process leaves it for its parent) and deletes it
+    // as itself, never through a link. 1 once it is gone; a folder that holds anything stays.
+    int RemoveSelf(const char* path);
+    int Entered() const { return entered_; }
 
     // The folder's path as the system resolves it, for telling its own files from others.
     char finalPath[kFailureNameCapacity] = {};
@@ -45,7 +49,23 @@ class TrustedFolder {
     // removed and is made if needed, a fresh one is made and must be new.
     int Open(const char* path, int fresh);
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    int entered_ = 0;
 };
+
+// What the installation log's opening shares with the folder's trust checks.
+// The final path of an open file or folder as the system resolves it; 0 when it does not fit.
+int FinalPath(HANDLE handle, char* path, int capacity);
+// Paths compare as Windows compares names: without regard to letter case.
+int SamePath(const char* a, const char* b);
+// The process token's user (user holds SECURITY_MAX_SID_SIZE bytes) and whether the process
+// runs elevated (or as SYSTEM, whose token is elevated too).
+int TokenFacts(BYTE* user, int* elevated);
+// Who may own the folder and write into it: Administrators and SYSTEM, and the user when not
+// elevated (an elevated run's user also runs unelevated processes, which must not reach what
+// it starts). CREATOR OWNER stands for whoever makes a file in it: this installer.
+int TrustedSid(PSID sid, PSID user, int elevated);
+// 1 when object's owner is one of those.
+int OwnerTrusted(HANDLE object, PSID user, int elevated);
 
 // The system calls behind the trust checks; tests replace them.
 struct TrustCalls {

@@ -53,3 +53,27 @@ int AutoConfirms(const char* commandLine) {
     TextCopy(head, line, Utf8PrefixBytes(line, 255) + 1);
     return TextSearch(head, "auto=1", 1, 0) != 0;
 }
+
+int FindLogPath(const char* commandLine, char* path, int capacity) {
+    if (capacity < 1) return 0;
+    path[0] = 0;
+    if (!commandLine) return 0;
+    for (const char* at = commandLine; *at; ++at) {
+        if (at != commandLine && at[-1] != ' ' && at[-1] != '\t') continue;
+        // Compared a byte at a time: the comparison stops at the terminator.
+        if (at[0] != 'l' || at[1] != 'o' || at[2] != 'g' || at[3] != '=') continue;
+        const char* value = at + 4;
+        int quoted = *value == '"';
+        value += quoted;
+        int length = 0;
+        while (value[length] &&
+               (quoted ? value[length] != '"' : value[length] != ' ' && value[length] != '\t'))
+            ++length;
+        if (length == 0 || length >= capacity || (quoted && !value[length])) return 0;
+        for (int i = 0; i < length; ++i)
+            path[i] = value[i];
+        path[length] = 0;
+        return 1;
+    }
+    return 0;
+}

@@ -24,3 +24,9 @@ const char* SkipProgramName(const char* commandLine);
 // Windows gives the command line) of commandLine: the user is not asked, and no failure message
 // waits for a click.
 int AutoConfirms(const char* commandLine);
+
+// The PATH of "log=PATH" in commandLine: "log=" at its start or after a blank or tab, PATH up to
+// the next blank or tab, or between the quotes that follow "log=". 1 with PATH in path; 0 with
+// path empty without one, for an empty or unclosed quoted PATH, or one that would not fit in
+// capacity (a cut path names another file).
+int FindLogPath(const char* commandLine, char* path, int capacity);

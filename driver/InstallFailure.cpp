@@ -10,6 +10,11 @@ int InstallFailure::Set(int failureKind, const char* failureName, unsigned long 
     return 0;
 }
 
+unsigned long InstallExitCode(int kind, int wait, unsigned long outcome) {
+    if (!wait) return static_cast<unsigned long>(kind);
+    return kind != kFailureNone ? kOwnExitCodes + static_cast<unsigned long>(kind) : outcome;
+}
+
 void DescribeFailure(const InstallFailure& failure, char* text, int capacity) {
     // In the order of InstallFailureKind, from kFailureDialog.
     static const char* const kTexts[] = {

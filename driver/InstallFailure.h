@@ -13,6 +13,20 @@ enum InstallFailureKind {
     kFailureDllSearch = 7,  // the system cannot keep DLLs beside the installer from loading
 };
 
+// With the wait option: the installer's own failures are kOwnExitCodes + their kind (the
+// customer bit of a Windows code: no system or crash code has it), a run that installed nothing
+// (no install information, or the pre-install program declined) kExitNothingInstalled, and the
+// user's refusal the code deployment tools know as "cancelled by the user".
+enum : unsigned long {
+    kOwnExitCodes = 0x20000000ul,
+    kExitNothingInstalled = kOwnExitCodes + 8,
+    kExitCancelled = 1602,
+};
+
+// The installer's exit code: without wait, the failure's kind; with wait, kOwnExitCodes + kind
+// for a failure, else outcome (install.exe's exit code, or what the run came to).
+unsigned long InstallExitCode(int kind, int wait, unsigned long outcome);
+
 // Room for a path in the folder: the folder (256) and a name Windows can list (260).
 enum { kFailureNameCapacity = 520 };
 

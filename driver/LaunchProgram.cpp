@@ -58,15 +58,21 @@ unsigned long LaunchProgram(const char* path, const char* arguments, int wait, i
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.wShowWindow = SW_SHOW;
-    if (!wait) startup.dwFlags = STARTF_USESHOWWINDOW;
+    if (wait != kLaunchWaitDetached) startup.dwFlags = STARTF_USESHOWWINDOW;
     ProcessHandles process;
     if (!g_LaunchCalls.createProcess(widePath, wideCommand.Units(), nullptr, nullptr, FALSE,
-                                     wait ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
-                                     &process.info)) {
+                                     wait == kLaunchWaitDetached ? DETACHED_PROCESS : 0, nullptr,
+                                     nullptr, &startup, &process.info)) {
         ReportStartFailure("CreateProcess", GetLastError());
         return 0;
     }
     if (started) *started = 1;
+    char text[kProgramPathCapacity + 48];
+    TextFormat(text, sizeof text, "Programme lanc\u00e9 : %s", path);
+    ReportToLog(kLogRun, text);
     if (!wait) return 1;
-    return WaitForExit(process.info.hProcess);
+    DWORD code = WaitForExit(process.info.hProcess);
+    TextFormat(text, sizeof text, "Fin du programme : %s, code %lu (0x%08lX)", path, code, code);
+    ReportToLog(kLogRun, text);
+    return code;
 }

@@ -1,6 +1,15 @@
 #include "driver/PayloadSurvey.h"
 
 #include "driver/PayloadEntry.h"
+#include "support/RunOptions.h"
+
+uint32_t ReadRunOptions(HMODULE module) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kRunOptionsId), SFX_RUN_OPTIONS_TYPE);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    return RunOptionsOf(static_cast<const unsigned char*>(bytes),
+                        found ? SizeofResource(module, found) : 0);
+}
 
 int FindPayload(HMODULE module, PayloadArchive& archive) {
     archive = PayloadArchive();

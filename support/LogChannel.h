@@ -8,6 +8,7 @@ enum LogChannelNumber : int {
     kLogDialog = 67,   // "Erreur ProcessDialog %d"
     kLogPayload = 69,  // decompression, checkword and damaged-entry reports
     kLogProcess = 101, // "Erreur CreateProcess %d"
+    kLogRun = 102,     // the run's steps for the installation log: start, folder, files, programs
 };
 
 class LogChannel {

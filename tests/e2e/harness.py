@@ -73,6 +73,8 @@ class Run:
         values = dict(line.split("=", 1) for line in report.splitlines() if "=" in line)
         self.exit_code = int(values["exit"]) if "exit" in values else None
         self.remaining = int(values.get("remaining", "-1"))
+        # Processes of the run still going when the installer ended.
+        self.running = int(values.get("running", "-1"))
         self.error = values.get("error")
         self.left_over = [line[5:] for line in report.splitlines() if line.startswith("left=")]
         self.probes = case.probe_entries()
@@ -108,19 +110,22 @@ class Case:
             os.utime(path, (mtime, mtime))
         return path
 
-    def add_probe(self, name, exit_code=None):
+    def add_probe(self, name, exit_code=None, sleep_ms=None):
         shutil.copyfile(self.env.config.probe, os.path.join(self.payload, name))
         if exit_code is not None:
             self.add("exitcode.txt", str(exit_code))
+        if sleep_ms is not None:
+            self.add("sleep.txt", str(sleep_ms))
 
     def add_descriptor(self, product="Mon logiciel", name="produit.kvr"):
         self.add(name, "[Produit]\r\nInstall=" + product + "\r\nVersion=2\r\n")
 
-    def build(self, order=None, corrupt=None, options=(), shorten=None):
+    def build(self, order=None, corrupt=None, options=(), shorten=None, exe_options=()):
         """The installer, from the payload folder. order: entry names in archive order.
         corrupt: an entry name whose stored bytes get one bit flipped (a checkword error).
         shorten: an entry name whose decoded size, outside the checkword, loses 100 bytes (its
-        data no longer decodes). options: more of sfxpack exe's options."""
+        data no longer decodes). options: more of sfxpack exe's options; exe_options: those of
+        exe alone (not pack's too), such as --wait."""
         args = list(options)
         if order:
             order_file = os.path.join(self.root, "order.txt")
@@ -130,13 +135,14 @@ class Case:
         # The decision table needs payloads the installer cannot install, which exe refuses.
         if corrupt is None and shorten is None:
             self.env.sfxpack(["exe", self.payload, "-o", self.exe, "--stub",
-                              self.env.config.stub, "--allow-incomplete"] + args)
+                              self.env.config.stub, "--allow-incomplete"] + args +
+                             list(exe_options))
             return
         # sfxpack refuses a damaged archive: damage the payload inside the finished installer.
         archive = os.path.join(self.root, "payload.arc")
         self.env.sfxpack(["pack", self.payload, "-o", archive] + args)
         self.env.sfxpack(["exe", "--payload", archive, "-o", self.exe, "--stub",
-                          self.env.config.stub, "--allow-incomplete"])
+                          self.env.config.stub, "--allow-incomplete"] + list(exe_options))
         with open(archive, "rb") as f:
             payload = f.read()
         with open(self.exe, "rb") as f:

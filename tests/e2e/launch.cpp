@@ -3,8 +3,10 @@
 // The job file holds four lines of UTF-8: temporary folder (empty: unchanged), probe log, program
 // path, command tail; a fifth line "elevated" keeps the launcher's own elevated token. Otherwise
 // the program runs with the user's limited token, as a double-click starts it on Windows (Wine runs
-// every program elevated). Prints the program's full 32-bit exit code, then waits until every
-// process it started, grandchildren included, has ended, so the test reads a finished probe log.
+// every program elevated). Prints the program's full 32-bit exit code and how many of the
+// processes it started were still running when it ended (itself included until it is gone), then
+// waits until every process it started, grandchildren included, has ended, so the test reads a
+// finished probe log.
 #include <windows.h>
 #include <stdio.h>
 
@@ -131,12 +133,15 @@ int main(int argc, char** argv) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    printf("exit=%lu\n", code);
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    // What the installer left running when it ended.
+    QueryInformationJobObject(jobObject, JobObjectBasicAccountingInformation, &accounting,
+                              sizeof accounting, nullptr);
+    printf("exit=%lu\nrunning=%lu\n", code, accounting.ActiveProcesses);
     fflush(stdout);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
     for (int i = 0; i < 600; ++i) {
         QueryInformationJobObject(jobObject, JobObjectBasicAccountingInformation, &accounting,
                                   sizeof accounting, nullptr);

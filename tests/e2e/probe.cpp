@@ -1,7 +1,7 @@
 // The e2e tests' stand-in for a payload program (pre-install check or install.exe). It appends
 // to the log named by PROBE_LOG what the installer gave it (its path, folder and UTF-16 command
-// line, written as UTF-8), then exits with the code written in
-// exitcode.txt beside it (0 when that file is absent).
+// line, written as UTF-8), then exits with the code written in exitcode.txt beside it (0 when that
+// file is absent), after sleeping the milliseconds written in sleep.txt beside it, if any.
 // With PROBE_HOLD naming a file, it holds that file open instead (others may read it, not
 // delete it), writes "<file>.held" once it does, and lets go when "<file>.release" appears or
 // after a minute.
@@ -23,13 +23,14 @@ void PutLine(HANDLE log, const char* key, const wchar_t* value) {
     Put(log, "\n");
 }
 
-DWORD ReadExitCode(const wchar_t* selfPath) {
+// The number written in the file name beside the program, or 0.
+DWORD ReadNumber(const wchar_t* selfPath, const wchar_t* name) {
     wchar_t path[MAX_PATH + 16];
     lstrcpynW(path, selfPath, MAX_PATH);
     wchar_t* slash = path;
     for (wchar_t* p = path; *p; ++p)
         if (*p == '\\') slash = p + 1;
-    lstrcpyW(slash, L"exitcode.txt");
+    lstrcpyW(slash, name);
     HANDLE file =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -67,7 +68,8 @@ int main() {
     GetModuleFileNameW(nullptr, wideSelf, MAX_PATH);
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
-    DWORD code = ReadExitCode(wideSelf);
+    DWORD code = ReadNumber(wideSelf, L"exitcode.txt");
+    Sleep(ReadNumber(wideSelf, L"sleep.txt"));
 
     char logPath[MAX_PATH] = {};
     if (!GetEnvironmentVariableA("PROBE_LOG", logPath, MAX_PATH)) return static_cast<int>(code);

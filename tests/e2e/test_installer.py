@@ -85,11 +85,15 @@ class DecisionTable(InstallerTest):
             c.screenshot("message-box.png", window)
             c.press(window, "Return")
 
-        run = case.run("auto=1", interact=acknowledge)
+        run = case.run("", interact=acknowledge)
         self.assertEnded(run)
         self.assertEqual([harness.TITLE], captions)
         self.assertEqual([], run.probes)
         self.assertIsNone(case.extracted(), "nothing is extracted")
+        # A silent run says it on the log channels only: nothing waits for a click.
+        run = case.run("auto=1")
+        self.assertEnded(run)
+        self.assertEqual([], run.probes)
 
     def test_product_only_starts_install(self):
         case = self.case()
@@ -239,9 +243,13 @@ class Extraction(InstallerTest):
             case.add(name, name * 100)
         order = ["produit.kvr", "install.exe", "a.txt", "b.txt", "c.txt"]
         case.build(order=order, corrupt="b.txt")
+        os.makedirs(case.extraction)
+        with open(os.path.join(case.extraction, "ancien.txt"), "w") as f:
+            f.write("garde")
         run = case.run("auto=1")
         self.assertEnded(run, 4)  # an entry could not be read
-        self.assertEqual(["a.txt", "install.exe", "produit.kvr"], case.extracted())
+        # Every checkword is known before the folder is touched: nothing emptied, nothing written.
+        self.assertEqual(["ancien.txt"], case.extracted())
         # A payload that is not all there is a failure: nothing is started.
         self.assertEqual([], run.probes)
 
@@ -481,6 +489,140 @@ class Failures(InstallerTest):
         self.assertEqual(1, len(texts), texts)
         self.assertIn("produit.kvr", texts[0])
         self.assertIsNone(case.extracted(), "nothing is extracted")
+
+
+class Deployment(InstallerTest):
+    """Runs as deployment tools make them: --wait, --cleanup, log=PATH."""
+
+    def deployed_case(self, options, suffix="", exit_code=None, sleep_ms=None):
+        case = self.case(suffix)
+        case.add_descriptor()
+        case.add_probe("install.exe", exit_code=exit_code, sleep_ms=sleep_ms)
+        case.build(options=options)
+        return case
+
+    def read_log(self, path):
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8").split("\r\n")
+
+    def test_default_run_ends_before_install(self):
+        case = self.deployed_case([], exit_code=3010, sleep_ms=3000)
+        run = case.run("auto=1")
+        self.assertEnded(run, 0)
+        self.assertGreaterEqual(run.running, 1, "install.exe still ran when the installer ended")
+        self.assertStartedOnce(run, "install.exe", "auto=1")
+
+    def test_wait_hands_on_install_exit_code(self):
+        for code in (3010, 0xC0000005):
+            with self.subTest(code=code):
+                case = self.deployed_case(["--wait"], "_%d" % code, exit_code=code, sleep_ms=2000)
+                self.assertIn("options: wait\n", ENV.sfxpack(["info", case.exe]))
+                run = case.run("-s auto=1")
+                self.assertEnded(run, code)
+                self.assertEqual(0, run.running, "the installer ended after install.exe")
+                self.assertStartedOnce(run, "install.exe", "-s auto=1")
+                self.assertEqual(["exitcode.txt", "install.exe", "produit.kvr", "sleep.txt"],
+                                 case.extracted())
+
+    def test_wait_refusal_and_own_failures(self):
+        case = self.deployed_case(["--wait"])
+        run = case.run("-s", interact=lambda c: c.press(c.wait_window(), "Escape"))
+        self.assertEnded(run, 1602)
+        self.assertEqual([], run.probes)
+        # The installer's own failures carry the customer bit: 4 becomes 0x20000004.
+        case = self.case("_damaged")
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build(order=["produit.kvr", "install.exe"], corrupt="install.exe",
+                   exe_options=["--wait"])
+        self.assertEnded(case.run("auto=1"), 0x20000004)
+        self.assertIsNone(case.extracted())
+
+    def test_cleanup_leaves_nothing(self):
+        case = self.deployed_case(["--cleanup"], exit_code=1641)
+        self.assertIn("options: wait, cleanup\n", ENV.sfxpack(["info", case.exe]))
+        log = os.path.join(case.root, "installation.log")
+        run = case.run("auto=1 log=" + harness.windows_path(log))
+        self.assertEnded(run, 1641)
+        self.assertStartedOnce(run, "install.exe", "auto=1 log=" + harness.windows_path(log))
+        self.assertIsNone(case.extracted(), "the folder is gone")
+        self.assertEqual([], os.listdir(case.temp))
+        lines = self.read_log(log)
+        self.assertTrue(any(l.endswith("Dossier supprim\xe9 : " +
+                                       harness.windows_path(case.extraction)) for l in lines),
+                        lines)
+
+    def test_cleanup_after_a_failure_midway(self):
+        case = self.case()
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.add("casse.txt", "donn\xe9es " * 400)
+        case.build(order=["produit.kvr", "install.exe", "casse.txt"], shorten="casse.txt",
+                   exe_options=["--cleanup"])
+        run = case.run("auto=1")
+        self.assertEnded(run, 0x20000004)
+        self.assertEqual([], run.probes)
+        self.assertIsNone(case.extracted(), "what was written is removed, then the folder")
+
+    def test_log_of_a_success_and_of_failures(self):
+        case = self.deployed_case(["--wait"], exit_code=3010)
+        log = os.path.join(case.root, "mes journaux", "setup.log")
+        os.makedirs(os.path.dirname(log))
+        with open(log, "wb") as f:
+            f.write(b"avant\r\n")
+        run = case.run('auto=1 log="%s" -s' % harness.windows_path(log))
+        self.assertEnded(run, 3010)
+        lines = self.read_log(log)
+        self.assertEqual("avant", lines[0], "appended, never truncated")
+        self.assertEqual("", lines[-1])
+        events = [l[20:] for l in lines[1:-1]]
+        folder = harness.windows_path(case.extraction)
+        self.assertEqual("D\xe9marrage de Loftsetup 1.0a, options 1 : auto=1 log=\"%s\" -s"
+                         % harness.windows_path(log), events[0])
+        self.assertEqual("Dossier d'extraction : " + folder, events[1])
+        self.assertIn("Fichier extrait : install.exe (%d octets)"
+                      % os.path.getsize(ENV.config.probe), events)
+        self.assertIn("Programme lanc\xe9 : %s\\install.exe" % folder, events)
+        self.assertIn("Fin du programme : %s\\install.exe, code 3010 (0x00000BC2)" % folder,
+                      events)
+        self.assertEqual("Code de sortie : 3010 (0x00000BC2)", events[-1])
+
+        # A failure names what failed: a link in the folder, an entry that is damaged.
+        case = self.deployed_case([], "_link")
+        os.makedirs(case.extraction)
+        target = os.path.join(case.root, "ailleurs.txt")
+        open(target, "w").close()
+        os.symlink(target, os.path.join(case.extraction, "l.txt"))
+        log = os.path.join(case.root, "echec.log")
+        run = case.run("auto=1 log=" + harness.windows_path(log))
+        self.assertEnded(run, 3)
+        events = [l[20:] for l in self.read_log(log)[:-1]]
+        self.assertIn("Impossible de vider le dossier d'extraction : %s\\l.txt.    "
+                      "Installation interrompue." % harness.windows_path(case.extraction), events)
+        self.assertEqual("Code de sortie : 3 (0x00000003)", events[-1])
+
+        case = self.case("_entry")
+        case.add_descriptor()
+        case.add_probe("install.exe")
+        case.build(order=["produit.kvr", "install.exe"], corrupt="install.exe")
+        log = os.path.join(case.root, "entree.log")
+        run = case.run("auto=1 log=" + harness.windows_path(log))
+        self.assertEnded(run, 4)
+        events = [l[20:] for l in self.read_log(log)[:-1]]
+        self.assertIn("Fichier non extrait : #2.    Installation interrompue.", events)
+
+    def test_log_through_a_link_is_refused(self):
+        case = self.deployed_case([])
+        target = os.path.join(case.root, "precieux.txt")
+        with open(target, "w") as f:
+            f.write("garde")
+        log = os.path.join(case.root, "lien.log")
+        os.link(target, log)
+        run = case.run("auto=1 log=" + harness.windows_path(log))
+        self.assertEnded(run, 0)
+        self.assertStartedOnce(run, "install.exe", "auto=1 log=" + harness.windows_path(log))
+        with open(target) as f:
+            self.assertEqual("garde", f.read())
 
 
 if __name__ == "__main__":

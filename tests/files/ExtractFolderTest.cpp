@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/ExtractFolderTrust.h"
+#include "driver/InstallLog.h"
 #include "tests/files/FilesTestSupport.h"
 
 #include <sddl.h>
@@ -73,6 +74,7 @@ DWORD WINAPI OwnerAsWanted(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMAT
         return GetLastError();
     BOOL defaulted = FALSE, present = FALSE;
     GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    if (!dacl) return ERROR_SUCCESS; // the owner alone was asked for
     GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
     ACE_HEADER* last = nullptr;
     // Wine reads no SDDL of other kinds of entry; this one keeps an allowed entry's layout.
@@ -376,9 +378,38 @@ TEST_F(ExtractPayloadTest, AnEntryNotWrittenEndsTheExtractionWithZero) {
         EXPECT_EQ((std::vector<std::string>{"first.txt", "sub"}), NamesIn(folder));
         EXPECT_FALSE(Exists(temp / "escape.txt"));
         EXPECT_EQ(std::vector<std::string>{row.text}, log.texts);
-        EXPECT_EQ(log.texts, all.texts);
+        // Channel 0 hears it too, after the run's steps.
+        ASSERT_FALSE(all.texts.empty());
+        EXPECT_EQ(row.text, all.texts.back());
         EXPECT_EQ(kFailureEntry, failure.kind);
     }
+}
+
+// The cleanup after a run: what was extracted goes, then the folder; a file that another
+// program holds open stays, and so does the folder around it, each named on the run's channel.
+TEST_F(ExtractPayloadTest, TheCleanupRemovesWhatWasExtractedAndLeavesWhatItCannot) {
+    TestPayload payload = TestPayload::Of({{"a.txt", "a"}, {"b.txt", "b"}});
+    {
+        LogCapture run(kLogRun);
+        TrustedFolder held;
+        ASSERT_EQ(1, ExtractPayload(folderPath, sizeof folderPath, payload.View(), failure, &held));
+        RemoveExtracted(held, folderPath, payload.View());
+        EXPECT_FALSE(Exists(folder));
+        ASSERT_FALSE(run.texts.empty());
+        EXPECT_EQ("Dossier supprim\u00e9 : " + folder, run.texts.back());
+    }
+    LogCapture run(kLogRun);
+    TrustedFolder held;
+    ASSERT_EQ(1, ExtractPayload(folderPath, sizeof folderPath, payload.View(), failure, &held));
+    HANDLE open = CreateFileA((folder + "\\b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, open);
+    RemoveExtracted(held, folderPath, payload.View());
+    CloseHandle(open);
+    EXPECT_EQ(std::vector<std::string>{"b.txt"}, NamesIn(folder));
+    ASSERT_LE(2u, run.texts.size());
+    EXPECT_EQ("Fichier non supprim\u00e9 : b.txt", run.texts[run.texts.size() - 2]);
+    EXPECT_EQ("Dossier non supprim\u00e9 : " + folder, run.texts.back());
 }
 
 TEST_F(ExtractPayloadTest, AFolderThatCannotBeMadeGivesZero) {
@@ -539,6 +570,46 @@ TEST_F(ExtractPayloadTest, ASecondNameOfAFileElsewhereNeverChangesThatFile) {
         EXPECT_EQ(before, GetFileAttributesA(outside.c_str()));
         EXPECT_EQ("garde", FileBytes(outside));
     }
+}
+
+// The installation log appends, one line a report, and only to a file that is the one named and
+// nobody else's: a run as SYSTEM may be told to write where other users can.
+TEST_F(ExtractPayloadTest, TheLogAppendsOnlyToAFileOfItsOwn) {
+    const std::string log = temp / "setup.log";
+    const std::string line = "auto=1 log=" + log + " -s";
+    PutFile(log, "avant\r\n");
+    EXPECT_EQ(nullptr, OpenInstallLog("auto=1 -s"));
+    {
+        InstallLogOwner owner{OpenInstallLog(line.c_str())};
+        ASSERT_NE(nullptr, owner.log);
+        ReportToLog(kLogRun, "un\r\ndeux");
+        ReportToLog(kLogPayload, "trois");
+    }
+    std::string text = FileBytes(log);
+    ASSERT_EQ(7u + 20 + 10 + 20 + 7, text.size()) << text;
+    EXPECT_EQ("avant\r\n", text.substr(0, 7)) << "appended, never truncated";
+    EXPECT_EQ("un  deux\r\n", text.substr(27, 10));
+    EXPECT_EQ("trois\r\n", text.substr(57));
+
+    // Elevated, a file the user's unelevated processes own is refused, one of Administrators'
+    // is written; not elevated, the installer writes only where its user may anyway.
+    g_elevated = 1;
+    EXPECT_EQ(nullptr, OpenInstallLog(line.c_str()));
+    g_made.push_back({log, "O:BAD:(A;;FA;;;BA)"});
+    {
+        InstallLogOwner admins{OpenInstallLog(line.c_str())};
+        EXPECT_NE(nullptr, admins.log);
+    }
+    g_elevated = 0;
+
+    // A second name of another file is never written through, nor is a folder or a device.
+    const std::string precious = temp / "precieux.txt";
+    PutFile(precious, "garde");
+    ASSERT_TRUE(CreateHardLinkA((temp / "lien.log").c_str(), precious.c_str(), nullptr));
+    for (const std::string& path : {temp / "lien.log", temp.Path(), std::string("NUL")}) {
+        EXPECT_EQ(nullptr, OpenInstallLog(("log=" + path).c_str())) << path;
+    }
+    EXPECT_EQ("garde", FileBytes(precious));
 }
 
 } // namespace

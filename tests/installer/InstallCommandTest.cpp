@@ -98,4 +98,36 @@ TEST(InstallCommand, AutoOnlyInTheFirst255Characters) {
     EXPECT_EQ(1, AutoConfirms((std::string(247, ' ') + "\U0001F600auto=1").c_str()));
 }
 
+TEST(InstallCommand, LogPathAnywhereToABlankOrQuoted) {
+    const struct {
+        const char* line;
+        const char* path; // "" for no log
+    } rows[] = {
+        {"-s log=C:\\Temp\\setup.log auto=1", "C:\\Temp\\setup.log"},
+        {"log=a.log", "a.log"},
+        {"auto=1\tlog=b.log\t-s", "b.log"},
+        {"log=\"C:\\Mes journaux\\s.log\" -s", "C:\\Mes journaux\\s.log"},
+        {"catalog=x.log", ""},          // not a word of its own
+        {"LOG=x.log", ""},              // letter case counts, as for auto=1
+        {"log= -s", ""},                // empty
+        {"log=\"\"", ""},               // empty between quotes
+        {"log=\"C:\\unclosed.log", ""}, // the end of the line is no closing quote
+        {"x log", ""},                  // the line ends inside the key
+        {"log=first.log log=second.log", "first.log"},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        char path[64];
+        std::fill(std::begin(path), std::end(path), 'x');
+        EXPECT_EQ(row.path[0] ? 1 : 0, FindLogPath(row.line, path, sizeof path)) << row.line;
+        EXPECT_STREQ(row.path, path) << row.line;
+    }
+    // A path that does not fit is no log: cut, it would name another file.
+    char small[6];
+    EXPECT_EQ(1, FindLogPath("log=a.log", small, sizeof small));
+    EXPECT_EQ(0, FindLogPath("log=ab.log", small, sizeof small));
+    EXPECT_STREQ("", small);
+    EXPECT_EQ(0, FindLogPath(nullptr, small, sizeof small));
+}
+
 } // namespace

@@ -183,7 +183,7 @@ class Branding(BuildTest):
         info = sfxpack("info", self.path("third.exe")).stdout
         lines = ["level: highestAvailable", "icon: 16x16 32-bit"]
         lines += ["version: %s=%s" % (k, v) for k, v in dict(VERSION_INFO, FileVersion="3.0").items()]
-        self.assertEqual(lines, info.splitlines()[1:])
+        self.assertEqual(lines + ["options: none"], info.splitlines()[1:])
         self.assertIn("icon: 256x256 32-bit, 48x48 32-bit, 32x32 32-bit, 16x16 32-bit\n",
                       sfxpack("info", self.path("setup.exe")).stdout)
 
@@ -385,6 +385,29 @@ class Signing(BuildTest):
         self.assertEqual(2, refused.returncode)
         self.assertIn("not at the end", refused.stderr)
         self.assertFalse(os.path.exists(self.path("t.exe")))
+
+
+class RunOptions(BuildTest):
+    def test_options_are_written_shown_and_never_carried_over(self):
+        for flags, word, shown in (([], None, "none"), (["--wait"], 1, "wait"),
+                                   (["--cleanup"], 3, "wait, cleanup"),
+                                   (["--wait", "--cleanup"], 3, "wait, cleanup")):
+            with self.subTest(flags=flags):
+                out = self.path("setup.exe")
+                sfxpack("exe", self.payload, "-o", out, *flags)
+                _, found = resources(out)
+                self.assertEqual(None if word is None else struct.pack("<I", word),
+                                 found.get(("EXE_OPTS", 1)))
+                self.assertIn("\noptions: %s\n" % shown, sfxpack("info", out).stdout)
+        # An installer given a new payload keeps only the options asked for now.
+        again = self.path("again.exe")
+        sfxpack("exe", self.payload, "--stub", self.path("setup.exe"), "-o", again)
+        self.assertNotIn(("EXE_OPTS", 1), resources(again)[1])
+        self.assertIn("\noptions: none\n", sfxpack("info", again).stdout)
+        # An archive carries no options of its own.
+        archive = self.path("payload.arc")
+        sfxpack("pack", self.payload, "-o", archive)
+        self.assertNotIn("options:", sfxpack("info", archive).stdout)
 
 
 if __name__ == "__main__":

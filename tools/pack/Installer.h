@@ -13,7 +13,11 @@ struct InstallerOptions {
     std::vector<VersionField> version; // none: no version information
     bool fixedTime = false;            // the time stamps become timeStamp (reproducible builds)
     uint32_t timeStamp = 0;            // seconds since 1970-01-01 UTC
+    uint32_t runOptions = 0;           // kRunWait, kRunCleanup; 0: no options resource
 };
+
+// The run options an installer carries (0 for none, or for a file that is no PE image).
+uint32_t InstallerRunOptions(const std::vector<uint8_t>& file);
 
 // False with a one-line reason for a stub that cannot take them (not a PE image, signed, no
 // application manifest, ...).

@@ -80,7 +80,7 @@ int Exe(int argc, char** argv) {
     Arguments args;
     std::string error;
     std::vector<std::string> flags = PackFlags();
-    flags.insert(flags.end(), {"--drop-signature", "--allow-incomplete"});
+    flags.insert(flags.end(), {"--drop-signature", "--allow-incomplete", "--wait", "--cleanup"});
     if (!ParseArguments(argc, argv,
                         {"-o", "--output", "--payload", "--stub", "--method", "--order", "--jobs",
                          "--elevation", "--icon", "--version-info", kLevelOption},

@@ -2,6 +2,8 @@
 // branding exe wrote (execution level, icon, version strings).
 #include <stdio.h>
 
+#include "support/RunOptions.h"
+#include "tools/pack/Installer.h"
 #include "tools/pack/InstallerResources.h"
 #include "tools/pe/PeLayout.h"
 #include "tools/pe/PeResources.h"
@@ -52,6 +54,13 @@ bool PrintBranding(const std::vector<ResourceLeaf>& leaves, std::string* fault) 
 
 } // namespace
 
+void PrintRunOptions(const std::vector<uint8_t>& file) {
+    uint32_t options = InstallerRunOptions(file);
+    printf("options: %s\n", options & kRunCleanup ? "wait, cleanup"
+                            : options & kRunWait  ? "wait"
+                                                  : "none");
+}
+
 int CmdInfo(int argc, char** argv) {
     LoadedArchive loaded;
     Verbosity verbosity;
@@ -70,6 +79,7 @@ int CmdInfo(int argc, char** argv) {
         PrintError(argv[0], fault);
         return kExitFault;
     }
+    PrintRunOptions(loaded.file);
     Report(argv[0], verbosity, kNormal, ArchiveSummary(loaded.archive));
     return kExitOk;
 }

@@ -63,6 +63,8 @@ Verbosity ReadVerbosity(const Arguments& args);
 void Report(const char* command, Verbosity verbosity, Verbosity least, const std::string& line);
 // "N bytes in M (R%)": a size and what it became, for summaries.
 std::string SizeRatio(uint64_t from, uint64_t to);
+// The run options an installer carries, as "options: wait, cleanup" ("options: none").
+void PrintRunOptions(const std::vector<uint8_t>& file);
 
 // Prints "sfxpack COMMAND: reason" and a pointer to --help on stderr; returns kExitUsage.
 int UsageError(const char* command, const std::string& reason);
@@ -81,8 +83,8 @@ const std::string* OutputPath(const Arguments& args);
 // the same inputs give the same bytes. False for a value that is not a 32-bit count of seconds.
 bool SourceDateEpoch(bool* set, int64_t* seconds, std::string* error);
 
-// exe's --elevation, --icon and --version-info, and SOURCE_DATE_EPOCH; prints the reason and
-// returns kExitUsage for a bad one.
+// exe's --elevation, --icon, --version-info, --wait and --cleanup, and SOURCE_DATE_EPOCH; prints
+// the reason and returns kExitUsage for a bad one.
 struct InstallerOptions;
 int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOptions* options);
 

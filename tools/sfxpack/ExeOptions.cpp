@@ -9,6 +9,7 @@
 
 #include "tools/pack/Installer.h"
 #include "tools/pack/RegularFile.h"
+#include "support/RunOptions.h"
 
 namespace {
 
@@ -61,6 +62,8 @@ int ReadInstallerOptions(const char* command, const Arguments& args, InstallerOp
         if (option.first == "--version-info" &&
             !AddVersionField(option.second, &options->version, &error))
             return UsageError(command, error);
+    if (args.Has("--wait")) options->runOptions = kRunWait;
+    if (args.Has("--cleanup")) options->runOptions = kRunWait | kRunCleanup;
     int64_t seconds;
     if (!SourceDateEpoch(&options->fixedTime, &seconds, &error)) return UsageError(command, error);
     options->timeStamp = uint32_t(seconds);

@@ -24,7 +24,8 @@ const Command kCommands[] = {
      CmdList},
     {"info", "FILE", "Show what an installer carries besides its files",
      "  prints the payload's size and, for an installer, its execution level, the sizes of\n"
-     "  the icon Explorer shows and its version strings, one 'key: value' a line\n",
+     "  the icon Explorer shows and its version strings, one 'key: value' a line,\n"
+     "  and its run options: wait, cleanup, or none (exe --wait, --cleanup)\n",
      CmdInfo},
     {"verify", "FILE [--max-entry-size N]",
      "Decode every entry of an archive or an installer .exe and check it",
@@ -92,6 +93,9 @@ const Command kCommands[] = {
      "                     descriptor, whose descriptor has no Install= line or is not\n"
      "                     Windows-1252 text (a control or unassigned byte, or all of it\n"
      "                     UTF-8 with accents, or a UTF-8 byte-order mark)\n"
+     "  --wait             the installer waits for install.exe and ends with its exit code;\n"
+     "                     its own failures are 536870913 to 536870920, \"Quitter\" is 1602\n"
+     "  --cleanup          --wait, then the installer removes what it extracted and its folder\n"
      "  an existing EXE_DATA resource is replaced, every other resource kept; bad input exits 2\n"
      "  SOURCE_DATE_EPOCH, when set, gives every time stamp written (files and PE header)\n",
      CmdExe},
