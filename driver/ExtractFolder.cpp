@@ -60,8 +60,7 @@ static int WriteEntry(const ArchiveEntry& entry, const char* entryName, const ch
         return 1;
     }
     // What was written goes when the handle closes.
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    SetFileInformationByHandle(file.handle, FileDispositionInfo, &disposition, sizeof disposition);
+    DeleteOnClose(file.handle);
     if (result.status == kReadDecodeError && result.code == kErrSinkRefused)
         ReportPayloadFault(kFaultWrite, name, file.lastError);
     else

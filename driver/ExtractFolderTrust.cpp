@@ -109,8 +109,7 @@ void RemoveLink(const char* path) {
     DWORD attributes = AttributesOf(link.value);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    SetFileInformationByHandle(link.value, FileDispositionInfo, &disposition, sizeof disposition);
+    DeleteOnClose(link.value);
 }
 
 } // namespace
@@ -124,6 +123,11 @@ int FinalPath(HANDLE handle, char* path, int capacity) {
 // Paths compare as Windows compares names: without regard to letter case.
 int SamePath(const char* a, const char* b) {
     return CompareStringOrdinal(WideText(a), -1, WideText(b), -1, TRUE) == CSTR_EQUAL;
+}
+
+void DeleteOnClose(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 int TokenFacts(BYTE* user, int* elevated) {
@@ -245,9 +249,7 @@ int TrustedFolder::RemoveFile(const char* path, const char* name) {
                 basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears read-only
                 SetFileInformationByHandle(file.value, FileBasicInfo, &basic, sizeof basic);
             }
-            FILE_DISPOSITION_INFO disposition = {TRUE};
-            SetFileInformationByHandle(file.value, FileDispositionInfo, &disposition,
-                                       sizeof disposition);
+            DeleteOnClose(file.value);
         }
     }
     // A file that another program holds open with share-delete is only marked for deletion
@@ -272,9 +274,7 @@ int TrustedFolder::RemoveSelf(const char* path) {
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
             !FinalPath(folder.value, found, sizeof found) || !SamePath(found, finalPath))
             return 0;
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        SetFileInformationByHandle(folder.value, FileDispositionInfo, &disposition,
-                                   sizeof disposition);
+        DeleteOnClose(folder.value);
     }
     return Gone(path);
 }

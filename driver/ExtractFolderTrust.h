@@ -57,6 +57,8 @@ class TrustedFolder {
 int FinalPath(HANDLE handle, char* path, int capacity);
 // Paths compare as Windows compares names: without regard to letter case.
 int SamePath(const char* a, const char* b);
+// The file or folder open as handle (with DELETE access) goes when its last handle closes.
+void DeleteOnClose(HANDLE handle);
 // The process token's user (user holds SECURITY_MAX_SID_SIZE bytes) and whether the process
 // runs elevated (or as SYSTEM, whose token is elevated too).
 int TokenFacts(BYTE* user, int* elevated);

@@ -79,9 +79,10 @@ InstallLog* OpenInstallLog(const char* commandLine) {
     // Appending only: never truncated, nor written anywhere but at its end. Never shared for
     // deletion: while the run writes, the file cannot be deleted, renamed or swapped. Shared for
     // writing, since install.exe gets the same command line and may append to the same log.
-    HANDLE file = CreateFileW(WideText(path), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file =
+        CreateFileW(WideText(path), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     if (!LogFileTrusted(file, path)) {
         CloseHandle(file);
