@@ -11,10 +11,9 @@ enum LaunchWait {
 
 // path: the program file; arguments (both UTF-8, started as UTF-16): none, or what follows its
 // quoted path on the command line, of any length Windows allows. 0 when the program cannot be
-// started (reported on the
-// process log channel); otherwise 1 without wait, and the program's exit code with wait, read
-// once the process has ended (so a real exit code of 259 is not mistaken for a running
-// program). *started, when given, tells an exit code of 0 from a program that never started.
+// started (reported on the process log channel); otherwise 1 without wait, and the program's
+// exit code with wait, read once the process has ended (so a real exit code of 259 is not
+// mistaken for a running program). *started, when given, tells an exit code of 0 from a program that never started.
 // A program that asks for more rights than the installer has (error 740) is not started:
 // consent would be asked for a program in a folder the user's unelevated processes can write.
 // Such a payload's installer is made to run elevated itself, and then its folder is for
